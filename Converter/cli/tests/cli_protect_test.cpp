@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include "cli/tests/run_cli.h"
+#include "core/protected_file.h"
+
+namespace vg {
+namespace {
+
+using test::ReadBytes;
+using test::RunCli;
+using test::TempDir;
+using test::WriteBytes;
+
+TEST(cli_protect_test, protect_then_unprotect) {
+  TempDir dir;
+  const std::string image = test::RandomBytes(70000, 3);
+  WriteBytes(dir / "a.png", image);
+  const std::string src = (dir / "a.png").string();
+  const std::string keyless = (dir / "a.class").string();
+  const std::string keyed = (dir / "b.class").string();
+
+  auto r = RunCli({"protect", src, keyless});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(ReadBytes(keyless).substr(0, 8), std::string("QLM\x03" "b1Z`"));
+  ASSERT_EQ(RunCli({"protect", "--domain", "www.example.com", src, keyed}).exit_code, 0);
+  EXPECT_EQ(ReadBytes(keyed)[3], '\x01');
+
+  struct Case { std::string file; std::string domain; int code; std::string err; } cases[] = {
+      {keyless, "", 0, ""},
+      {keyless, "anything.example", 0, ""},  // a keyless file is locked to nothing
+      {keyed, "", 0, ""},
+      {keyed, "WWW.EXAMPLE.COM", 0, ""},
+      {keyed, "localhost", 1, "locked to another domain"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(dir / "out.png");
+    std::vector<std::string> args = {"unprotect", c.file, (dir / "out.png").string()};
+    if (!c.domain.empty()) args.insert(args.begin() + 1, {"--domain", c.domain});
+    auto u = RunCli(args);
+    EXPECT_EQ(u.exit_code, c.code) << c.file << " " << c.domain << ": " << u.err;
+    if (c.code == 0) {
+      EXPECT_TRUE(ReadBytes(dir / "out.png") == image);
+    } else {
+      EXPECT_NE(u.err.find(c.err), std::string::npos) << u.err;
+      EXPECT_NE(u.err.find(c.file), std::string::npos) << u.err;
+      EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
+    }
+  }
+}
+
+TEST(cli_protect_test, errors_name_the_file_and_the_reason) {
+  TempDir dir;
+  WriteBytes(dir / "empty.gif", "");
+  WriteBytes(dir / "ok.gif", "GIF89a");
+  WriteBytes(dir / "junk.class", "not protected");
+  const std::string missing = (dir / "missing.jpg").string();
+  struct Case { std::vector<std::string> args; int code; std::string named; std::string reason; } cases[] = {
+      {{"protect", missing, (dir / "x").string()}, 1, missing, "no such file"},
+      {{"protect", (dir / "empty.gif").string(), (dir / "x").string()}, 1, "empty.gif", "empty"},
+      {{"protect", (dir / "ok.gif").string(), (dir / "nodir" / "x").string()}, 1, "nodir", "target folder"},
+      {{"protect", "--domain", "...", (dir / "ok.gif").string(), (dir / "x").string()}, 2, "...", "domain"},
+      {{"unprotect", (dir / "junk.class").string(), (dir / "x").string()}, 1, "junk.class", "not a protected"},
+      {{"protect", (dir / "ok.gif").string()}, 2, "", "TARGET"},
+      {{"frobnicate"}, 2, "", ""},
+  };
+  for (const auto& c : cases) {
+    auto r = RunCli(c.args);
+    EXPECT_EQ(r.exit_code, c.code) << c.args[0] << " " << r.err;
+    EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "x"));
+  }
+}
+
+TEST(cli_protect_test, help_and_version) {
+  auto v = RunCli({"--version"});
+  EXPECT_EQ(v.exit_code, 0);
+  EXPECT_NE(v.out.find("5.0.0.0"), std::string::npos);
+  auto h = RunCli({"--help"});
+  EXPECT_EQ(h.exit_code, 0);
+  EXPECT_NE(h.out.find("protect"), std::string::npos);
+  EXPECT_NE(h.out.find("unprotect"), std::string::npos);
+  auto none = RunCli({});
+  EXPECT_EQ(none.exit_code, 2);
+}
+
+}  // namespace
+}  // namespace vg

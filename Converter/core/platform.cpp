@@ -1,0 +1,92 @@
+#include "core/platform.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#include <vector>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace vg {
+
+std::filesystem::path GetProgramFolder() {
+#ifdef _WIN32
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) {
+      return std::filesystem::path(std::wstring(buffer.data(), n)).parent_path();
+    }
+    if (buffer.size() > 32768) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+#else
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return {};
+  auto resolved = std::filesystem::weakly_canonical(exe, ec);
+  return (ec ? exe : resolved).parent_path();
+#endif
+}
+
+std::FILE* OpenFileForReading(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return _wfsopen(path.c_str(), L"rb", _SH_DENYNO);
+#else
+  return std::fopen(path.c_str(), "rb");
+#endif
+}
+
+std::FILE* CreateNewFile(const std::filesystem::path& path) {
+#ifdef _WIN32
+  int fd = _wsopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _SH_DENYWR,
+                   _S_IREAD | _S_IWRITE);
+  if (fd < 0) return nullptr;
+  std::FILE* f = _fdopen(fd, "wb");
+  if (!f) _close(fd);
+  return f;
+#else
+  int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (!f) ::close(fd);
+  return f;
+#endif
+}
+
+std::int64_t GetOpenFileLength(std::FILE* file) {
+#ifdef _WIN32
+  struct _stat64 st;
+  if (_fstat64(_fileno(file), &st) != 0) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+#else
+  struct stat st;
+  if (::fstat(fileno(file), &st) != 0) return -1;
+  if (!S_ISREG(st.st_mode)) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+#endif
+}
+
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                 std::error_code& ec) {
+#ifdef _WIN32
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    ec.clear();
+    return true;
+  }
+  ec = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+  return false;
+#else
+  std::filesystem::rename(from, to, ec);
+  return !ec;
+#endif
+}
+
+}  // namespace vg

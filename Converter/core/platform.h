@@ -1,0 +1,30 @@
+// The few operating-system services that core needs, behind plain functions.
+// platform.cpp is the only file of core that includes system headers.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace vg {
+
+// The folder that holds the running executable, with symbolic links resolved.
+// Empty when the platform cannot tell.
+std::filesystem::path GetProgramFolder();
+
+// Opens an existing file for binary reading, sharing it with other readers and writers.
+// Returns nullptr on failure.
+std::FILE* OpenFileForReading(const std::filesystem::path& path);
+
+// Creates a new file for binary writing; fails when a file of that name exists.
+std::FILE* CreateNewFile(const std::filesystem::path& path);
+
+// The length of an open file in bytes, or -1 when it cannot be read.
+std::int64_t GetOpenFileLength(std::FILE* file);
+
+// Renames `from` over `to` in one step, replacing an existing `to`.
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                 std::error_code& ec);
+
+}  // namespace vg

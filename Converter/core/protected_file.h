@@ -1,0 +1,79 @@
+// The protected image file: an image's bytes scrambled behind a short header.
+//
+//   offset 0  "QLM"
+//   offset 3  mode: 1 keyed (domain-locked), 3 keyless
+//   offset 4  marker 62 31 5A 60
+//   keyed:    header key text (n ASCII bytes), then the byte 0x01
+//   then      the source bytes, each XOR-ed with one key-stream byte
+//
+// Keyed files XOR with the header key text (normalised), repeating every n bytes;
+// keyless files XOR with a 256-byte pattern computed from the source length alone.
+// The browser viewer (Converter/web/vgi.js) reads exactly this layout.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace vg {
+
+inline constexpr unsigned char kProtectedMagic[3] = {'Q', 'L', 'M'};
+inline constexpr unsigned char kProtectedMarker[4] = {0x62, 0x31, 0x5A, 0x60};
+inline constexpr unsigned char kModeKeyed = 1;
+inline constexpr unsigned char kModeKeyless = 3;
+inline constexpr unsigned char kKeyTerminator = 0x01;
+// Lengths in the format are signed 32-bit: sources of 2^31 bytes or more are refused.
+inline constexpr std::int64_t kMaxProtectedSourceLength = 0x7FFFFFFF;
+
+// Upper-cases ASCII letters and keeps only the characters '0' to 'Z' (codes 48 to 90).
+std::string NormalizeKey(std::string_view text);
+
+// The text a keyed file carries in its header; empty for a key that normalises to
+// nothing. Characters are '0'-'9', 'A'-'Z' and 'a'-'g'.
+std::string MakeHeaderKeyText(std::string_view key);
+
+// The 256 entries of the keyless table for a source of `length` bytes; a body byte
+// is XOR-ed with the low byte of entry (index mod 256).
+std::array<std::uint32_t, 256> MakeKeylessTable(std::int32_t length);
+
+// XORs `size` bytes of `data`, which start at byte `offset` of a body, with the body's
+// key stream `pattern` (period = pattern size). Scrambling and unscrambling are the same.
+void ScrambleBlock(unsigned char* data, std::size_t size, std::uint64_t offset,
+                   std::string_view pattern);
+
+// Writes `target` from `source`, keyed with `key` (empty: keyless). True only when the
+// whole file was written. Never leaves a partial target: on failure an existing target
+// is untouched. Fails for an empty source, a source of 2^31 bytes or more, and a
+// non-empty key that normalises to nothing.
+bool WriteProtectedImageFile(const std::filesystem::path& source,
+                             const std::filesystem::path& target, std::string_view key);
+
+// What ReadProtectedImageFile found wrong, for messages.
+enum class UnprotectError {
+  None,
+  CannotOpenSource,
+  NotProtected,     // too short, or magic, mode or marker wrong
+  BadHeader,        // keyed header without terminator or with bad characters
+  DomainMismatch,   // keyed for another domain than the one asked for
+  CannotReadSource,
+  CannotWriteTarget,
+};
+
+struct UnprotectResult {
+  UnprotectError error = UnprotectError::None;
+  bool keyed = false;
+  std::string header_key_text;  // of the file, when keyed
+};
+
+// The inverse of WriteProtectedImageFile. When `domain` is not empty and the file is
+// keyed, the file's header key text must equal the one made from `domain`.
+UnprotectResult ReadProtectedImageFile(const std::filesystem::path& source,
+                                       const std::filesystem::path& target,
+                                       std::string_view domain);
+
+const char* DescribeUnprotectError(UnprotectError error);
+
+}  // namespace vg

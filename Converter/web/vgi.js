@@ -1,0 +1,2 @@
+// Viewer placeholder.
+"use strict";
