@@ -1,0 +1,43 @@
+// The ordered list of images to convert, and the list commands of the window,
+// without any window: the desktop program and the command-line tool both hold one.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/image_item.h"
+
+namespace vg {
+
+class CImageList {
+ public:
+  std::size_t size() const { return m_items.size(); }
+  bool empty() const { return m_items.empty(); }
+  const CImageItem& operator[](std::size_t i) const { return *m_items[i]; }
+  const std::vector<std::unique_ptr<CImageItem>>& items() const { return m_items; }
+
+  // Appends an item for the file unless an item with the same full path (ASCII
+  // case-blind) is listed. True when an item was added.
+  bool AddImageFile(std::string_view full_path);
+  // Adds the accepted image files of a folder and its sub-folders, depth first, each
+  // folder's entries in ascending ASCII case-blind name order. Returns how many were added.
+  std::size_t AddFolder(const std::filesystem::path& folder);
+  // Removes the items at the selected rows (ascending row numbers as the view reports them).
+  void RemoveSelected(const std::vector<int>& selected_rows);
+  void Clear();
+  // Move the item at `row` one place; returns its new row, or -1 when nothing moved.
+  int MoveUp(int row);
+  int MoveDown(int row);
+  // The five column texts of row i: "#", "File Name", "Folder", "Width x Height", "File Size".
+  std::array<std::string, 5> RowTexts(std::size_t i) const;
+
+ private:
+  std::vector<std::unique_ptr<CImageItem>> m_items;
+};
+
+}  // namespace vg
