@@ -34,15 +34,6 @@ void XorBytes(unsigned char* data, const unsigned char* mask, std::size_t size) 
   for (; i < size; ++i) data[i] ^= mask[i];
 }
 
-// The key stream repeated to fill one block.
-std::vector<unsigned char> ExpandPattern(std::string_view pattern, std::size_t block) {
-  std::vector<unsigned char> out(block);
-  for (std::size_t i = 0; i < block; ++i) {
-    out[i] = static_cast<unsigned char>(pattern[i % pattern.size()]);
-  }
-  return out;
-}
-
 std::string KeylessPatternText(std::int32_t length) {
   const auto table = MakeKeylessTable(length);
   std::string pattern(table.size(), '\0');
@@ -109,6 +100,17 @@ std::array<std::uint32_t, 256> MakeKeylessTable(std::int32_t length) {
   return table;
 }
 
+BlockScrambler::BlockScrambler(std::string_view pattern)
+    : mask_(pattern.empty() ? 0 : BlockSizeFor(pattern.size())) {
+  for (std::size_t i = 0; i < mask_.size(); ++i) {
+    mask_[i] = static_cast<unsigned char>(pattern[i % pattern.size()]);
+  }
+}
+
+void BlockScrambler::Apply(unsigned char* data, std::size_t size) const {
+  XorBytes(data, mask_.data(), size < mask_.size() ? size : mask_.size());
+}
+
 void ScrambleBlock(unsigned char* data, std::size_t size, std::uint64_t offset,
                    std::string_view pattern) {
   if (pattern.empty()) return;
@@ -144,8 +146,8 @@ bool WriteProtectedImageFile(const std::filesystem::path& source,
 
     const std::string pattern =
         key.empty() ? KeylessPatternText(static_cast<std::int32_t>(length)) : NormalizeKey(key_text);
-    const std::size_t block = BlockSizeFor(pattern.size());
-    const std::vector<unsigned char> mask = ExpandPattern(pattern, block);
+    const BlockScrambler scrambler(pattern);
+    const std::size_t block = scrambler.block_size();
     std::vector<unsigned char> buffer(block);
 
     AtomicFile out(target);
@@ -155,7 +157,7 @@ bool WriteProtectedImageFile(const std::filesystem::path& source,
       const std::size_t want =
           remaining < static_cast<std::int64_t>(block) ? static_cast<std::size_t>(remaining) : block;
       if (!ReadExactly(in.get(), buffer.data(), want)) return false;
-      XorBytes(buffer.data(), mask.data(), want);
+      scrambler.Apply(buffer.data(), want);
       if (!out.Write(buffer.data(), want)) return false;
       remaining -= static_cast<std::int64_t>(want);
     }
@@ -223,8 +225,8 @@ UnprotectResult ReadProtectedImageFile(const std::filesystem::path& source,
     }
     if (!result.keyed) pattern = KeylessPatternText(static_cast<std::int32_t>(body_length));
 
-    const std::size_t block = BlockSizeFor(pattern.size());
-    const std::vector<unsigned char> mask = ExpandPattern(pattern, block);
+    const BlockScrambler scrambler(pattern);
+    const std::size_t block = scrambler.block_size();
     std::vector<unsigned char> buffer(block);
     AtomicFile out(target);
     if (!out.Open()) {
@@ -239,7 +241,7 @@ UnprotectResult ReadProtectedImageFile(const std::filesystem::path& source,
         result.error = UnprotectError::CannotReadSource;
         return result;
       }
-      XorBytes(buffer.data(), mask.data(), want);
+      scrambler.Apply(buffer.data(), want);
       if (!out.Write(buffer.data(), want)) {
         result.error = UnprotectError::CannotWriteTarget;
         return result;

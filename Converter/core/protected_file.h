@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vg {
 
@@ -43,6 +44,19 @@ std::array<std::uint32_t, 256> MakeKeylessTable(std::int32_t length);
 // key stream `pattern` (period = pattern size). Scrambling and unscrambling are the same.
 void ScrambleBlock(unsigned char* data, std::size_t size, std::uint64_t offset,
                    std::string_view pattern);
+
+// The fast form of ScrambleBlock for streaming: the key stream expanded once to a
+// block of about 1 MiB (a whole number of periods), XOR-ed eight bytes at a time.
+// Apply() takes a block that starts at a multiple of block_size() into the body.
+class BlockScrambler {
+ public:
+  explicit BlockScrambler(std::string_view pattern);
+  std::size_t block_size() const { return mask_.size(); }
+  void Apply(unsigned char* data, std::size_t size) const;
+
+ private:
+  std::vector<unsigned char> mask_;
+};
 
 // Writes `target` from `source`, keyed with `key` (empty: keyless). True only when the
 // whole file was written. Never leaves a partial target: on failure an existing target
