@@ -1,6 +1,7 @@
 // The converter's option record and the per-user store it is loaded from and saved to.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -50,5 +51,107 @@ class ISettingsStore {
   virtual void WriteInt(std::string_view section, std::string_view entry, std::int32_t value) = 0;
   virtual void WriteText(std::string_view section, std::string_view entry, std::string_view value) = 0;
 };
+
+// A store held in memory, for tests and for runs that must not touch the user's own
+// settings. Every access is logged in order, so a test can check what was read and
+// written and in which sequence. An entry holds either an integer or a text, as a
+// registry value does: reading it as the other type gives the default.
+class MemorySettingsStore : public ISettingsStore {
+ public:
+  enum class Op { ReadInt, ReadText, WriteInt, WriteText };
+  struct Access {
+    Op op;
+    std::string section;
+    std::string entry;
+    std::int32_t int_value = 0;  // WriteInt: the value written
+    std::string text_value;      // WriteText: the text written
+  };
+
+  std::int32_t ReadInt(std::string_view section, std::string_view entry,
+                       std::int32_t default_value) override;
+  std::string ReadText(std::string_view section, std::string_view entry,
+                       std::string_view default_value) override;
+  void WriteInt(std::string_view section, std::string_view entry, std::int32_t value) override;
+  void WriteText(std::string_view section, std::string_view entry, std::string_view value) override;
+
+  // Presets a value without logging it (the state "already stored" of a test).
+  void SetInt(std::string_view section, std::string_view entry, std::int32_t value);
+  void SetText(std::string_view section, std::string_view entry, std::string_view value);
+  // Removes an entry; reads then give the default.
+  void Erase(std::string_view section, std::string_view entry);
+
+  // The stored value, without logging; false when the entry is missing or of the other type.
+  bool GetInt(std::string_view section, std::string_view entry, std::int32_t& value) const;
+  bool GetText(std::string_view section, std::string_view entry, std::string& value) const;
+  bool empty() const { return values_.empty(); }
+
+  const std::vector<Access>& log() const { return log_; }
+  // "Section/Entry" of every write, in order.
+  std::vector<std::string> WrittenNames() const;
+  // "Section/Entry" of every read, in order.
+  std::vector<std::string> ReadNames() const;
+  void ClearLog() { log_.clear(); }
+
+ private:
+  struct Value {
+    bool is_text = false;
+    std::int32_t number = 0;
+    std::string text;
+  };
+  using Key = std::pair<std::string, std::string>;
+  std::map<Key, Value> values_;
+  std::vector<Access> log_;
+};
+
+// True when both Left and Top were stored (neither is -1): only then is the window
+// moved to that corner when it opens.
+inline bool HasStoredPosition(const WindowPosition& position) {
+  return position.Left != -1 && position.Top != -1;
+}
+
+// Section and entry names of the store.
+inline constexpr const char* kSectionGeneral = "General";
+inline constexpr const char* kSectionLayout = "Layout";
+inline constexpr const char* kSectionDomains = "Domains";
+inline constexpr const char* kEntryDomainNames = "Names";
+// The entry that always ends the domain list.
+inline constexpr const char* kLocalhostDomain = "localhost";
+
+// Fills the record and the window position from the store: the "General" entries from
+// Link to OpenTargetFolderOnCompletion, then "Layout" Left and Top, then
+// PresentationStyle last. Missing entries give the record's defaults. DomainLock and
+// OpenTargetFolderOnCompletion count as set for any non-zero value. A PresentationStyle
+// outside 0 to 4 or a Frame outside 0 to 3 (only possible by editing the store) is
+// replaced by its default, so nothing downstream ever sees it. Domain is kept as
+// stored; CorrectDomainIndex fixes it once the domain list is known.
+void LoadSettings(ISettingsStore& store, ConverterSettings& settings, WindowPosition& position);
+
+// Writes every entry, changed or not: "Layout" Left and Top first, then "General" in
+// the order PresentationStyle, Link, Frame, OtherFrame, Text2ImageMessage,
+// Image2TextMessage, Image2ImageFile, SlideshowDelay, MessageLoading, MessageStatus,
+// BackColor, TextColor, BorderWidth, Target, OpenTargetFolderOnCompletion (0/1),
+// DomainLock (0/1), Domain.
+void SaveSettings(ISettingsStore& store, const ConverterSettings& settings,
+                  const WindowPosition& position);
+
+// The user's own domain names: "Domains"/"Names", one text with the names separated by
+// semicolons. Each name is trimmed of white space; empty names are dropped. Empty
+// (nothing but "localhost" offered) when the entry is missing.
+std::vector<std::string> LoadDomainNames(ISettingsStore& store);
+// Writes the names joined by semicolons. Names are trimmed and empty ones left out; a
+// semicolon cannot be part of a name (no domain name holds one) and would split it.
+void SaveDomainNames(ISettingsStore& store, const std::vector<std::string>& names);
+
+// The list the domain drop-down offers: the names in ascending byte order (for UTF-8
+// that is code point order; case matters), each name once, empty names left out, then
+// "localhost" as the last entry. "localhost" among the names is not listed twice.
+std::vector<std::string> BuildDomainList(const std::vector<std::string>& names);
+
+// An index at or beyond the list size becomes 0; a negative index (nothing chosen) stays.
+void CorrectDomainIndex(ConverterSettings& settings, std::size_t list_size);
+
+// The key a run locks its files to: the chosen list entry when DomainLock is set and
+// Domain selects an entry, otherwise empty text (keyless files).
+std::string GetDomainKey(const ConverterSettings& settings, const std::vector<std::string>& domain_list);
 
 }  // namespace vg
