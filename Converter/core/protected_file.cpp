@@ -20,10 +20,24 @@ std::size_t BlockSizeFor(std::size_t period) {
   return kTargetBlockSize - kTargetBlockSize % period;
 }
 
-// XORs `size` bytes of `data` with `mask`, eight bytes at a time; the compiler turns
-// the word loop into vector instructions.
+// XORs `size` bytes of `data` with `mask`, 32 bytes at a time. With GCC and Clang the
+// vector type becomes SIMD instructions (or plain words on targets without them); on
+// x86-64 Linux an AVX2 copy is chosen at load time where the processor has it.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
+__attribute__((target_clones("avx2", "default")))
+#endif
 void XorBytes(unsigned char* data, const unsigned char* mask, std::size_t size) {
   std::size_t i = 0;
+#if defined(__GNUC__)
+  typedef unsigned char Chunk __attribute__((vector_size(32)));
+  for (; i + sizeof(Chunk) <= size; i += sizeof(Chunk)) {
+    Chunk a, b;
+    std::memcpy(&a, data + i, sizeof a);
+    std::memcpy(&b, mask + i, sizeof b);
+    a ^= b;
+    std::memcpy(data + i, &a, sizeof a);
+  }
+#endif
   for (; i + 8 <= size; i += 8) {
     std::uint64_t a, b;
     std::memcpy(&a, data + i, 8);

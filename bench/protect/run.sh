@@ -14,7 +14,7 @@ echo "== scramble vs memcpy (1 MiB blocks, in cache)"
 echo "== 256 MiB: vellagard protect vs cp (page cache warm, same disk)"
 head -c $((256 << 20)) /dev/urandom > "$work/src.bin"
 cat "$work/src.bin" > /dev/null
-hyperfine --warmup 1 --runs 5 --export-json "$work/write.json" \
+hyperfine --warmup 2 --runs 10 --export-json "$work/write.json" \
   "$bin/vellagard protect $work/src.bin $work/out.class" \
   "$bin/vellagard protect --domain www.quillmere.example $work/src.bin $work/out.class" \
   "cp $work/src.bin $work/copy.bin"
