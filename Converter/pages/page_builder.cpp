@@ -1,0 +1,201 @@
+// The page text. Everything here works on strings only; reading the template and
+// writing the page file are in page_file.cpp.
+#include "pages/page_builder.h"
+
+#include <cstdio>
+
+#include "pages/style_checks.h"
+
+namespace vg {
+namespace {
+
+// Decodes one UTF-8 character at text[i]. Returns its code point and sets `length`;
+// an invalid or incomplete sequence (overlong forms, surrogates and values beyond
+// U+10FFFF included) gives the single byte at text[i] as its Latin-1 character.
+char32_t DecodeUtf8(std::string_view text, std::size_t i, std::size_t& length) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char b0 = byte(i);
+  length = 1;
+  if (b0 < 0x80) return b0;
+  std::size_t n = 0;
+  char32_t cp = 0;
+  char32_t min = 0;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    n = 2, cp = b0 & 0x1F, min = 0x80;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    n = 3, cp = b0 & 0x0F, min = 0x800;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    n = 4, cp = b0 & 0x07, min = 0x10000;
+  } else {
+    return b0;
+  }
+  if (text.size() - i < n) return b0;
+  for (std::size_t k = 1; k < n; ++k) {
+    const unsigned char b = byte(i + k);
+    if ((b & 0xC0) != 0x80) return b0;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return b0;
+  length = n;
+  return cp;
+}
+
+void AppendReference(std::string& out, char32_t cp) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "&#x%X;", static_cast<unsigned>(cp));
+  out += buffer;
+}
+
+// Appends `utf8` in the page's byte form; `escape` also escapes for an attribute value.
+void AppendEncoded(std::string& out, std::string_view utf8, bool escape) {
+  for (std::size_t i = 0; i < utf8.size();) {
+    std::size_t length = 1;
+    const char32_t cp = DecodeUtf8(utf8, i, length);
+    i += length;
+    if (escape) {
+      switch (cp) {
+        case U'&': out += "&amp;"; continue;
+        case U'"': out += "&quot;"; continue;
+        case U'<': out += "&lt;"; continue;
+        case U'>': out += "&gt;"; continue;
+        case U'\r': out += "&#13;"; continue;
+        case U'\n': out += "&#10;"; continue;
+        default: break;
+      }
+    }
+    if (cp <= 0xFF) {
+      out.push_back(static_cast<char>(cp));
+    } else {
+      AppendReference(out, cp);
+    }
+  }
+}
+
+std::string ParamLine(std::string_view name, std::string_view encoded_value) {
+  std::string line = "\t<param name=\"";
+  AppendEncoded(line, name, true);
+  line += "\" value=\"";
+  line += encoded_value;
+  line += "\" />\r\n";
+  return line;
+}
+
+// Every non-overlapping occurrence of `from`, left to right; the inserted text is not
+// scanned again.
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  if (from.empty()) return;
+  std::string out;
+  std::size_t start = 0;
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, start)) {
+    out.append(text, start, at - start);
+    out += to;
+    start = at + from.size();
+  }
+  if (start == 0) return;  // nothing found
+  out.append(text, start, std::string::npos);
+  text.swap(out);
+}
+
+}  // namespace
+
+std::string NormalizePageTemplate(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 16 + 2);
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t lf = bytes.find('\n', start);
+    std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
+    std::size_t line_end = end;
+    if (lf != std::string_view::npos && line_end > start && bytes[line_end - 1] == '\r') --line_end;
+    out.append(bytes.substr(start, line_end - start));
+    out += "\r\n";
+    start = lf == std::string_view::npos ? bytes.size() : lf + 1;
+  }
+  return out;
+}
+
+std::string EncodePageText(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  AppendEncoded(out, utf8, false);
+  return out;
+}
+
+std::string EncodeAttributeValue(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  AppendEncoded(out, utf8, true);
+  return out;
+}
+
+std::string ParamText(std::string_view name, std::string_view value) {
+  return ParamLine(name, EncodeAttributeValue(value));
+}
+
+std::string ParamNumber(std::string_view name, std::int32_t value) {
+  return ParamLine(name, std::to_string(value));
+}
+
+std::string ParamColor(std::string_view name, std::uint32_t colour) {
+  const std::uint32_t rgb = ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "%06X", static_cast<unsigned>(rgb));
+  return ParamLine(name, buffer);
+}
+
+std::string FrameParamName(std::size_t index) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "Frame%03zu", index);
+  return buffer;
+}
+
+std::string BuildParamBlock(const ConverterSettings& settings,
+                            const std::vector<const CImageItem*>& frames) {
+  const std::int32_t style =
+      IsValidStyle(settings.PresentationStyle) ? settings.PresentationStyle : styles::kTargetedLink;
+  std::string block = ParamText("Style", StyleKeyword(style));
+  switch (style) {
+    case styles::kTargetedLink:
+      block += ParamText("Link", settings.Link);
+      block += ParamText("TargetFrame", TargetFrameValue(settings));
+      break;
+    case styles::kText2Image:
+      block += ParamText("Message", settings.Text2ImageMessage);
+      break;
+    case styles::kImage2Text:
+      block += ParamText("Message", settings.Image2TextMessage);
+      break;
+    case styles::kSlideshow:
+      block += ParamNumber("FrameDelay", settings.SlideshowDelay);
+      break;
+    default:  // Image to image has no lines of its own.
+      break;
+  }
+  block += ParamText("Loading", settings.MessageLoading);
+  block += ParamText("Label", settings.MessageStatus);
+  block += ParamColor("TextColor", settings.TextColor);
+  block += ParamColor("BorderColor", settings.BackColor);
+  block += ParamNumber("Border", settings.BorderWidth);
+  // A frame list never comes near 2^31 entries (each is a file the run has written).
+  block += ParamNumber("FrameCount", static_cast<std::int32_t>(frames.size()));
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    block += ParamText(FrameParamName(i), frames[i]->m_strProtectedName);
+  }
+  return block;
+}
+
+std::string BuildPage(const std::string& page_template, const ConverterSettings& settings,
+                      const std::vector<const CImageItem*>& frames) {
+  const std::int32_t width = frames.empty() ? 0 : frames.front()->m_nWidth;
+  const std::int32_t height = frames.empty() ? 0 : frames.front()->m_nHeight;
+  std::string page = page_template;
+  ReplaceAll(page, "%WIDTH%", std::to_string(width));
+  ReplaceAll(page, "%HEIGHT%", std::to_string(height));
+  // Built only when the template asks for it.
+  if (page.find("%PARAMS%") != std::string::npos) {
+    ReplaceAll(page, "%PARAMS%", BuildParamBlock(settings, frames));
+  }
+  return page;
+}
+
+}  // namespace vg

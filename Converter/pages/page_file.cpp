@@ -1,0 +1,49 @@
+// Reading the page template and writing page files.
+#include <cstdio>
+#include <vector>
+
+#include "core/atomic_file.h"
+#include "core/platform.h"
+#include "pages/page_builder.h"
+
+namespace vg {
+
+bool TryLoadPageTemplate(const std::filesystem::path& template_file, std::string& page_template) {
+  page_template.clear();
+  std::FILE* file = OpenFileForReading(template_file);
+  if (!file) return false;
+  std::string bytes;
+  std::vector<char> buffer(64 * 1024);
+  bool ok = true;
+  while (true) {
+    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+    bytes.append(buffer.data(), got);
+    if (got < buffer.size()) {
+      ok = !std::ferror(file);
+      break;
+    }
+  }
+  std::fclose(file);
+  // A template read only in part would give pages with a piece missing; an empty one
+  // at least fails visibly.
+  if (!ok) return false;
+  page_template = NormalizePageTemplate(bytes);
+  return true;
+}
+
+std::string LoadPageTemplate(const std::filesystem::path& template_file) {
+  std::string page_template;
+  TryLoadPageTemplate(template_file, page_template);
+  return page_template;
+}
+
+bool WritePage(const std::string& page_template, const ConverterSettings& settings,
+               const std::filesystem::path& page_path,
+               const std::vector<const CImageItem*>& frames) {
+  if (frames.empty()) return false;
+  const std::string page = BuildPage(page_template, settings, frames);
+  AtomicFile file(page_path);
+  return file.Open() && file.Write(page) && file.Commit();
+}
+
+}  // namespace vg
