@@ -55,7 +55,8 @@ class ISettingsStore {
 // A store held in memory, for tests and for runs that must not touch the user's own
 // settings. Every access is logged in order, so a test can check what was read and
 // written and in which sequence. An entry holds either an integer or a text, as a
-// registry value does: reading it as the other type gives the default.
+// registry value does: reading it as the other type gives the default. Section and
+// entry names are matched exactly (the converter always spells them the same way).
 class MemorySettingsStore : public ISettingsStore {
  public:
   enum class Op { ReadInt, ReadText, WriteInt, WriteText };
