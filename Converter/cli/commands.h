@@ -12,5 +12,7 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
 void AddProtectCommands(CLI::App& app, int& exit_code);
+void AddConvertCommand(CLI::App& app, int& exit_code);
+void AddListCommand(CLI::App& app, int& exit_code);
 
 }  // namespace vg::cli

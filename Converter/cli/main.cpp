@@ -16,6 +16,8 @@ int main(int argc, char** argv) {
 
   int exit_code = vg::cli::kExitOk;
   vg::cli::AddProtectCommands(app, exit_code);
+  vg::cli::AddConvertCommand(app, exit_code);
+  vg::cli::AddListCommand(app, exit_code);
 
   try {
     app.parse(argc, argv);

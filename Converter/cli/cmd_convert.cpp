@@ -1,0 +1,266 @@
+// `vellagard convert`: the whole conversion run from the command line.
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/inputs.h"
+#include "cli/terminal.h"
+#include "core/conversion_run.h"
+#include "core/image_list.h"
+#include "core/platform.h"
+#include "core/utf8_path.h"
+#include "pages/page_builder.h"
+#include "pages/style_checks.h"
+#include "settings/settings.h"
+
+namespace vg::cli {
+namespace {
+
+constexpr int kExitAborted = 130;
+
+struct ConvertOptions {
+  std::vector<std::string> inputs;
+  std::string target;
+  std::string style = "link";
+  std::string link = kDefaultLink;
+  std::string frame = "self";
+  std::string message = "Press here";
+  std::string second_image;
+  std::string delay = "1000";
+  std::string loading = ConverterSettings{}.MessageLoading;
+  std::string status = ConverterSettings{}.MessageStatus;
+  std::string background = "000000";
+  std::string text_color = "FFFFFF";
+  std::string border = "0";
+  std::string domain;
+  bool open = false;
+  bool yes = false;
+  bool verbose = false;
+};
+
+const std::vector<std::string> kStyleNames = {"link", "text-to-image", "image-to-text",
+                                              "image-to-image", "slideshow"};
+
+// "RRGGBB" (page form, '#' allowed in front) to the stored 0x00BBGGRR.
+bool ParsePageColour(std::string text, std::uint32_t& colour) {
+  if (!text.empty() && text[0] == '#') text.erase(0, 1);
+  if (text.size() != 6) return false;
+  std::uint32_t rgb = 0;
+  for (char c : text) {
+    int v;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    else return false;
+    rgb = rgb << 4 | static_cast<std::uint32_t>(v);
+  }
+  colour = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+  return true;
+}
+
+// The command line as a host of the run: messages on the terminal, the question on
+// the terminal (or answered by --yes), a progress bar on stderr, Ctrl-C as Stop.
+class CliHost : public IConversionHost {
+ public:
+  CliHost(const ConvertOptions& o, ConverterSettings& s, RunFlags& flags)
+      : o_(o), s_(s), flags_(flags), bar_(StderrIsTerminal()) {}
+
+  bool CheckCurrentStylePage() override {
+    StyleCheck check{true, "", StyleCheck::Focus::None};
+    switch (s_.PresentationStyle) {
+      case 0: check = SaveAndValidateLink(s_, o_.link, s_.OtherFrame); break;
+      case 1: check = SaveAndValidateText2Image(s_, o_.message); break;
+      case 2: check = SaveAndValidateImage2Text(s_, o_.message); break;
+      case 4: check = SaveAndValidateSlideshow(s_, o_.delay); break;
+      default: break;
+    }
+    if (!check.ok) ShowMessage(check.message, MessageIcon::Error);
+    return check.ok;
+  }
+
+  void CollectOptions() override {
+    s_.DomainLock = !TrimText(o_.domain).empty();
+    OptionFields fields;
+    fields.loading_message = o_.loading;
+    fields.status_message = o_.status;
+    fields.border_width = o_.border;
+    fields.open_target_folder = o_.open;
+    fields.domain_index = s_.DomainLock ? 0 : -1;  // the one domain given
+    fields.target_folder = o_.target;
+    CollectOptionFields(s_, fields);
+  }
+
+  std::string GetDomainKey() override { return s_.DomainLock ? TrimText(o_.domain) : std::string(); }
+
+  bool AskYesNo(const std::string& text) override {
+    if (o_.yes) return true;
+    std::fprintf(stderr, "%s [Y/n] ", text.c_str());
+    std::fflush(stderr);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    const std::string a = TrimText(answer);
+    return a.empty() || a == "y" || a == "Y" || a == "yes" || a == "Yes" || a == "YES";
+  }
+
+  void UpdateControls() override {}
+  void SetProgressRange(int maximum) override { total_ = maximum; }
+  void SetProgressPosition(int position) override {
+    done_ = position;
+    if (bar_) DrawBar();
+  }
+  void OnImageStarting(std::size_t index, const CImageItem& item) override {
+    current_ = item.m_strFileName;
+    if (bar_) {
+      DrawBar();
+    } else if (o_.verbose) {
+      std::fprintf(stderr, "[%zu/%d] %s\n", index + 1, total_, item.GetFullPath().c_str());
+    }
+  }
+  void PumpMessages() override {
+    if (InterruptRequested()) flags_.stop_requested = true;
+  }
+  void ShowMessage(const std::string& text, MessageIcon icon) override {
+    if (bar_ && total_ > 0) {
+      std::fputc('\n', stderr);
+      total_ = 0;
+    }
+    if (icon == MessageIcon::Information) {
+      std::fprintf(stdout, "%s\n", text.c_str());
+    } else {
+      std::fprintf(stderr, "vellagard: %s\n", text.c_str());
+    }
+  }
+  void OpenFolder(const std::string& folder) override {
+    if (!OpenInFileManager(folder)) {
+      std::fprintf(stderr, "vellagard: %s: could not open a file manager\n", folder.c_str());
+    }
+  }
+
+ private:
+  void DrawBar() {
+    constexpr int kWidth = 30;
+    const int filled = total_ > 0 ? done_ * kWidth / total_ : 0;
+    std::string name = current_;
+    if (name.size() > 40) name = name.substr(0, 37) + "...";
+    std::fprintf(stderr, "\r[%s%s] %d/%d %-40s", std::string(filled, '#').c_str(),
+                 std::string(kWidth - filled, '.').c_str(), done_, total_, name.c_str());
+    std::fflush(stderr);
+  }
+
+  const ConvertOptions& o_;
+  ConverterSettings& s_;
+  RunFlags& flags_;
+  bool bar_;
+  int total_ = 0;
+  int done_ = 0;
+  std::string current_;
+};
+
+int UsageError(const std::string& text) {
+  std::fprintf(stderr, "vellagard: %s\n", text.c_str());
+  return kExitUsage;
+}
+
+int Convert(const ConvertOptions& o) {
+  ConverterSettings s;  // the defaults, never a desktop user's saved choices
+  for (std::size_t i = 0; i < kStyleNames.size(); ++i) {
+    if (o.style == kStyleNames[i]) s.PresentationStyle = static_cast<std::int32_t>(i);
+  }
+  if (o.frame == "self") s.Frame = 0;
+  else if (o.frame == "top") s.Frame = 1;
+  else if (o.frame == "blank") s.Frame = 2;
+  else {
+    s.Frame = 3;
+    s.OtherFrame = o.frame;
+  }
+  if (!ParsePageColour(o.background, s.BackColor)) {
+    return UsageError("--background: '" + o.background + "' is not a colour of the form RRGGBB");
+  }
+  if (!ParsePageColour(o.text_color, s.TextColor)) {
+    return UsageError("--text-color: '" + o.text_color + "' is not a colour of the form RRGGBB");
+  }
+  if (!o.second_image.empty()) {
+    std::error_code ec;
+    auto absolute = std::filesystem::absolute(PathFromUtf8(TrimText(o.second_image)), ec);
+    s.Image2ImageFile = ec ? TrimText(o.second_image) : PathToUtf8(absolute);
+  }
+
+  CImageList images;
+  std::string error;
+  if (!AddInputs(images, o.inputs, error)) {
+    std::fprintf(stderr, "vellagard: %s\n", error.c_str());
+    return kExitFailed;
+  }
+  if (!o.yes && !StdinIsTerminal()) {
+    return UsageError("no terminal to confirm the conversion on; pass --yes to convert without asking");
+  }
+  // A missing target folder is made, as users of command-line tools expect.
+  std::error_code ec;
+  const auto target = PathFromUtf8(TrimText(o.target));
+  if (!target.empty() && !std::filesystem::is_directory(target, ec)) {
+    std::filesystem::create_directories(target, ec);
+    if (ec) {
+      std::fprintf(stderr, "vellagard: %s: cannot create the target folder: %s\n", o.target.c_str(),
+                   ec.message().c_str());
+      return kExitFailed;
+    }
+  }
+
+  const std::filesystem::path program_folder = GetProgramFolder();
+  const std::string page_template = LoadPageTemplate(program_folder / "template.html");
+  RunFlags flags;
+  CliHost host(o, s, flags);
+  InstallInterruptHandler();
+  ConversionInput input{s, images, page_template, program_folder, flags};
+  switch (StartConversion(input, host)) {
+    case RunOutcome::Done: return kExitOk;
+    case RunOutcome::Failed: return kExitFailed;
+    case RunOutcome::Aborted: return kExitAborted;
+    case RunOutcome::Refused:
+    case RunOutcome::Declined: break;
+  }
+  return kExitUsage;
+}
+
+}  // namespace
+
+void AddConvertCommand(CLI::App& app, int& exit_code) {
+  auto o = std::make_shared<ConvertOptions>();
+  CLI::App* cmd = app.add_subcommand(
+      "convert",
+      "Convert images into protected image files, a page per image (one page for a slideshow) "
+      "and the viewer script, in a target folder.");
+  cmd->add_option("INPUT", o->inputs, "Image files, or folders to add with their sub-folders")
+      ->required();
+  cmd->add_option("-o,--target", o->target, "Target folder (made when missing)")->required();
+  cmd->add_option("--style", o->style, "Presentation style")
+      ->check(CLI::IsMember(kStyleNames))
+      ->capture_default_str();
+  cmd->add_option("--link", o->link, "Link style: the address opened by a click")->capture_default_str();
+  cmd->add_option("--frame", o->frame, "Link style: where the link opens: self, top, blank or a frame name")
+      ->capture_default_str();
+  cmd->add_option("--message", o->message, "Text to image / image to text styles: the text")
+      ->capture_default_str();
+  cmd->add_option("--second-image", o->second_image, "Image to image style: the image shown on hover");
+  cmd->add_option("--delay", o->delay, "Slideshow style: milliseconds per image")->capture_default_str();
+  cmd->add_option("--loading", o->loading, "Text shown while an image downloads")->capture_default_str();
+  cmd->add_option("--status", o->status, "Caption shown while the pointer is over an image")
+      ->capture_default_str();
+  cmd->add_option("--background", o->background, "Background and border colour, RRGGBB")
+      ->capture_default_str();
+  cmd->add_option("--text-color", o->text_color, "Text colour, RRGGBB")->capture_default_str();
+  cmd->add_option("--border", o->border, "Border width in pixels")->capture_default_str();
+  cmd->add_option("--domain", o->domain, "Lock the protected files to this web domain");
+  cmd->add_flag("--open", o->open, "Open the target folder when done");
+  cmd->add_flag("-y,--yes", o->yes, "Convert without asking for confirmation");
+  cmd->add_flag("-v,--verbose", o->verbose, "One line per image when stderr is not a terminal");
+  cmd->footer(
+      "Exit status: 0 done, 1 an image or file could not be written, 2 refused (usage, a "
+      "style check, declined), 130 stopped with Ctrl-C.\n");
+  cmd->callback([o, &exit_code] { exit_code = Convert(*o); });
+}
+
+}  // namespace vg::cli

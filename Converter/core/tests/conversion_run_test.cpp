@@ -1,0 +1,310 @@
+#include "core/conversion_run.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "core/protected_file.h"
+#include "core/tests/test_util.h"
+#include "core/utf8_path.h"
+#include "pages/page_builder.h"
+
+namespace vg {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+const std::filesystem::path kSamples = std::filesystem::path(VG_SOURCE_DIR) / "samples";
+
+// A host that answers as a test tells it and records what the run asked of it.
+class ScriptedHost : public IConversionHost {
+ public:
+  explicit ScriptedHost(RunFlags& flags) : flags_(flags) {}
+
+  bool check_result = true;
+  bool answer = true;
+  std::string domain_key;
+  int stop_after_image = -1;  // Stop is "clicked" while this image (1-based) is written
+  std::function<void()> collect;
+
+  std::vector<std::string> log;
+  std::vector<std::pair<std::string, MessageIcon>> messages;
+  int progress_max = -1;
+  int progress = -1;
+  std::vector<bool> running_at_update;
+  std::string opened;
+
+  bool CheckCurrentStylePage() override {
+    log.push_back("check");
+    return check_result;
+  }
+  void CollectOptions() override {
+    log.push_back("collect");
+    if (collect) collect();
+  }
+  std::string GetDomainKey() override { return domain_key; }
+  bool AskYesNo(const std::string& text) override {
+    log.push_back("ask");
+    question = text;
+    return answer;
+  }
+  void UpdateControls() override { running_at_update.push_back(flags_.running); }
+  void SetProgressRange(int maximum) override { progress_max = maximum; }
+  void SetProgressPosition(int position) override { progress = position; }
+  void PumpMessages() override {
+    if (progress == stop_after_image) flags_.stop_requested = true;
+  }
+  void ShowMessage(const std::string& text, MessageIcon icon) override {
+    log.push_back("message");
+    messages.emplace_back(text, icon);
+  }
+  void OpenFolder(const std::string& folder) override { opened = folder; }
+
+  std::string question;
+
+ private:
+  RunFlags& flags_;
+};
+
+// A target folder, a program folder with vgi.js, images copied from the samples.
+class RunFixture : public ::testing::Test {
+ public:
+  void SetUp() override {
+    std::filesystem::create_directories(dir / "out");
+    std::filesystem::create_directories(dir / "program");
+    WriteBytes(dir / "program" / "vgi.js", "// viewer\n");
+    std::filesystem::create_directories(dir / "in");
+    settings.Target = PathToUtf8(dir / "out");
+    page_template = "<p>%WIDTH%x%HEIGHT%</p>\r\n%PARAMS%";
+  }
+
+  // Copies a sample under a new name and adds it to the list.
+  std::filesystem::path AddImage(const std::string& sample, const std::string& name) {
+    auto p = dir / "in" / name;
+    std::filesystem::copy_file(kSamples / sample, p, std::filesystem::copy_options::overwrite_existing);
+    EXPECT_TRUE(images.AddImageFile(PathToUtf8(p)));
+    return p;
+  }
+
+  void AddFive() {
+    AddImage("lantern.gif", "a.gif");
+    AddImage("harbour-dusk.jpg", "b.jpg");
+    AddImage("meadow.png", "c.png");
+    AddImage("lantern.gif", "d.gif");
+    AddImage("quarry.tif", "e.tif");
+  }
+
+  RunOutcome Run() {
+    ConversionInput input{settings, images, page_template, program, flags};
+    return StartConversion(input, host);
+  }
+
+  std::vector<std::string> Written() { return test::ListFolder(dir / "out"); }
+
+  TempDir dir;
+  std::filesystem::path program = dir / "program";
+  ConverterSettings settings;
+  CImageList images;
+  std::string page_template;
+  RunFlags flags;
+  ScriptedHost host{flags};
+};
+
+TEST_F(RunFixture, converts_every_image_then_copies_the_viewer) {
+  AddImage("lantern.gif", "My photo.gif");
+  AddImage("harbour-dusk.jpg", "harbour.jpg");
+  settings.OpenTargetFolderOnCompletion = true;
+  EXPECT_EQ(Run(), RunOutcome::Done);
+  EXPECT_EQ(Written(), (std::vector<std::string>{"My photo.html", "My_photo_0320_0240_C.class",
+                                                 "harbour.html", "harbour_0800_0600_C.class", "vgi.js"}));
+  EXPECT_EQ(host.question,
+            "You are about to convert 2 image file(s).\nNote that files in the target folder will be "
+            "overwritten!\n\nAre you sure you want to continue?");
+  EXPECT_EQ(host.log, (std::vector<std::string>{"check", "collect", "ask", "message"}));
+  EXPECT_EQ(host.messages.back(), std::make_pair(std::string("Done."), MessageIcon::Information));
+  EXPECT_EQ(host.running_at_update, (std::vector<bool>{true, false}));
+  EXPECT_EQ(host.progress_max, 2);
+  EXPECT_EQ(host.progress, 2);
+  EXPECT_EQ(host.opened, settings.Target);
+  EXPECT_FALSE(flags.running);
+  // The files are the writer's and the page builder's output.
+  WriteProtectedImageFile(dir / "in" / "harbour.jpg", dir / "expected.class", "");
+  EXPECT_EQ(ReadBytes(dir / "out" / "harbour_0800_0600_C.class"), ReadBytes(dir / "expected.class"));
+  const CImageItem* frames[] = {&images[1]};
+  EXPECT_EQ(ReadBytes(dir / "out" / "harbour.html"),
+            BuildPage(page_template, settings, {frames[0]}));
+}
+
+TEST_F(RunFixture, refusals_write_nothing) {
+  struct Case {
+    std::string name;
+    std::function<void(RunFixture&)> arrange;
+    std::string message;
+    RunOutcome outcome;
+  } cases[] = {
+      {"empty list", [](RunFixture&) {}, "Please add at least one image file!", RunOutcome::Refused},
+      {"page check", [](RunFixture& f) { f.AddImage("lantern.gif", "a.gif"); f.host.check_result = false; },
+       "", RunOutcome::Refused},
+      {"image to image without file",
+       [](RunFixture& f) { f.AddImage("lantern.gif", "a.gif"); f.settings.PresentationStyle = 3; },
+       "Please choose an image file!", RunOutcome::Refused},
+      {"declined", [](RunFixture& f) { f.AddImage("lantern.gif", "a.gif"); f.host.answer = false; }, "",
+       RunOutcome::Declined},
+      {"no target folder",
+       [](RunFixture& f) { f.AddImage("lantern.gif", "a.gif"); f.host.collect = [&f] { f.settings.Target.clear(); }; },
+       "Please choose a target folder!", RunOutcome::Refused},
+      {"domain without letters",
+       [](RunFixture& f) { f.AddImage("lantern.gif", "a.gif"); f.host.domain_key = "--"; },
+       "The domain \"--\" has no letters or digits", RunOutcome::Refused},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    struct Scratch : RunFixture {
+      void TestBody() override {}
+    } f;
+    f.SetUp();
+    c.arrange(f);
+    EXPECT_EQ(f.Run(), c.outcome);
+    EXPECT_TRUE(f.Written().empty());
+    EXPECT_EQ(f.host.progress_max, -1);  // the progress bar is left alone
+    EXPECT_TRUE(f.host.running_at_update.empty());
+    if (c.message.empty()) {
+      EXPECT_TRUE(f.host.messages.empty());
+    } else {
+      ASSERT_EQ(f.host.messages.size(), 1u);
+      EXPECT_EQ(f.host.messages[0].first.rfind(c.message, 0), 0u) << f.host.messages[0].first;
+      EXPECT_EQ(f.host.messages[0].second, MessageIcon::Error);
+    }
+  }
+}
+
+TEST_F(RunFixture, unreadable_third_image_stops_after_it) {
+  AddFive();
+  std::filesystem::remove(dir / "in" / "c.png");
+  settings.OpenTargetFolderOnCompletion = true;
+  EXPECT_EQ(Run(), RunOutcome::Failed);
+  EXPECT_EQ(Written(), (std::vector<std::string>{"a.html", "a_0320_0240_C.class", "b.html",
+                                                 "b_0800_0600_C.class"}));
+  EXPECT_EQ(host.progress, 3);
+  EXPECT_EQ(host.messages.back().first, "Error converting input file!\n\n" + images[2].GetFullPath());
+  EXPECT_EQ(host.messages.back().second, MessageIcon::Error);
+  EXPECT_TRUE(host.opened.empty());
+  EXPECT_EQ(host.running_at_update, (std::vector<bool>{true, false}));
+}
+
+TEST_F(RunFixture, page_that_cannot_be_written_keeps_its_protected_file) {
+  AddImage("lantern.gif", "a.gif");
+  AddImage("lantern.gif", "b.gif");
+  std::filesystem::create_directory(dir / "out" / "a.html");  // a folder where the page goes
+  EXPECT_EQ(Run(), RunOutcome::Failed);
+  EXPECT_TRUE(std::filesystem::exists(dir / "out" / "a_0320_0240_C.class"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "out" / "b_0320_0240_C.class"));
+  EXPECT_EQ(host.messages.back().first, "Error converting input file!\n\n" + images[0].GetFullPath());
+}
+
+TEST_F(RunFixture, stop_during_last_image_keeps_files_but_aborts) {
+  AddFive();
+  settings.PresentationStyle = 4;
+  settings.OpenTargetFolderOnCompletion = true;
+  host.stop_after_image = 5;
+  EXPECT_EQ(Run(), RunOutcome::Aborted);
+  EXPECT_EQ(Written().size(), 5u);  // every protected file, no page in this style
+  EXPECT_FALSE(std::filesystem::exists(dir / "out" / "slideshow.html"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "out" / "vgi.js"));
+  EXPECT_EQ(host.messages.back(), std::make_pair(std::string("Aborted!"), MessageIcon::Warning));
+  EXPECT_TRUE(host.opened.empty());
+}
+
+TEST_F(RunFixture, stop_between_images_leaves_the_rest_untouched) {
+  AddFive();
+  host.stop_after_image = 2;
+  EXPECT_EQ(Run(), RunOutcome::Aborted);
+  EXPECT_EQ(Written(), (std::vector<std::string>{"a.html", "a_0320_0240_C.class", "b.html",
+                                                 "b_0800_0600_C.class"}));
+  EXPECT_EQ(host.progress, 2);
+}
+
+TEST_F(RunFixture, slideshow_with_one_image) {
+  AddImage("meadow.png", "m.png");
+  settings.PresentationStyle = 4;
+  EXPECT_EQ(Run(), RunOutcome::Done);
+  EXPECT_EQ(Written(), (std::vector<std::string>{"m_0480_0360_C.class", "slideshow.html", "vgi.js"}));
+  EXPECT_NE(ReadBytes(dir / "out" / "slideshow.html").find("m_0480_0360_C.class"), std::string::npos);
+}
+
+TEST_F(RunFixture, image_to_image_writes_second_file_before_the_question) {
+  AddImage("lantern.gif", "a.gif");
+  AddImage("harbour-dusk.jpg", "b.jpg");
+  std::filesystem::copy_file(kSamples / "meadow.png", dir / "in" / "over.png");
+  settings.PresentationStyle = 3;
+  settings.Image2ImageFile = PathToUtf8(dir / "in" / "over.png");
+  host.answer = false;
+  EXPECT_EQ(Run(), RunOutcome::Declined);
+  EXPECT_EQ(Written(), std::vector<std::string>{"over_0480_0360_C.class"});
+  EXPECT_NE(host.question.find("convert 2 image file(s)"), std::string::npos);
+
+  host.answer = true;
+  EXPECT_EQ(Run(), RunOutcome::Done);
+  const std::string page = ReadBytes(dir / "out" / "a.html");
+  EXPECT_NE(page.find("\"FrameCount\" value=\"2\""), std::string::npos) << page;
+  EXPECT_NE(page.find("\"Frame001\" value=\"over_0480_0360_C.class\""), std::string::npos) << page;
+  EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "check"), 0);
+}
+
+TEST_F(RunFixture, image_to_image_with_unreadable_second_image) {
+  AddImage("lantern.gif", "a.gif");
+  WriteBytes(dir / "in" / "text.png", "not an image");
+  settings.PresentationStyle = 3;
+  settings.Image2ImageFile = PathToUtf8(dir / "in" / "text.png");
+  EXPECT_EQ(Run(), RunOutcome::Failed);
+  EXPECT_TRUE(Written().empty());
+  EXPECT_EQ(host.messages.back().first, "Error converting image file!\n\n" + settings.Image2ImageFile);
+  EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "ask"), 0);
+}
+
+TEST_F(RunFixture, domain_key_locks_every_file) {
+  AddImage("lantern.gif", "a.gif");
+  AddImage("meadow.png", "b.png");
+  host.domain_key = "localhost";
+  EXPECT_EQ(Run(), RunOutcome::Done);
+  for (const char* name : {"a_0320_0240_C.class", "b_0480_0360_C.class"}) {
+    const std::string bytes = ReadBytes(dir / "out" / name);
+    EXPECT_EQ(bytes[3], '\x01') << name;
+    EXPECT_EQ(bytes.substr(8, 9), MakeHeaderKeyText("localhost")) << name;
+  }
+}
+
+TEST_F(RunFixture, same_protected_name_later_image_wins) {
+  AddImage("lantern.gif", "a b.gif");
+  std::filesystem::create_directory(dir / "in" / "other");
+  std::filesystem::copy_file(kSamples / "lantern.gif", dir / "in" / "other" / "a-b.gif");
+  // Same pixels, different bytes: the later file's bytes must be the ones that stay.
+  WriteBytes(dir / "in" / "other" / "a-b.gif", ReadBytes(dir / "in" / "other" / "a-b.gif") + "trailer");
+  ASSERT_TRUE(images.AddImageFile(PathToUtf8(dir / "in" / "other" / "a-b.gif")));
+  EXPECT_EQ(Run(), RunOutcome::Done);
+  WriteProtectedImageFile(dir / "in" / "other" / "a-b.gif", dir / "expected", "");
+  EXPECT_EQ(ReadBytes(dir / "out" / "a_b_0320_0240_C.class"), ReadBytes(dir / "expected"));
+}
+
+TEST_F(RunFixture, missing_viewer_script_is_reported) {
+  AddImage("lantern.gif", "a.gif");
+  std::filesystem::remove(program / "vgi.js");
+  settings.OpenTargetFolderOnCompletion = true;
+  EXPECT_EQ(Run(), RunOutcome::Failed);
+  EXPECT_EQ(host.messages.back().first,
+            "Error converting input file!\n\n" + PathToUtf8(dir / "out" / "vgi.js"));
+  EXPECT_TRUE(host.opened.empty());
+}
+
+TEST_F(RunFixture, missing_target_folder_fails_on_first_file) {
+  AddImage("lantern.gif", "a.gif");
+  settings.Target = PathToUtf8(dir / "nowhere");
+  EXPECT_EQ(Run(), RunOutcome::Failed);
+  EXPECT_EQ(host.messages.back().first, "Error converting input file!\n\n" + images[0].GetFullPath());
+  EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
+}
+
+}  // namespace
+}  // namespace vg
