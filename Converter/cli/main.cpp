@@ -1,10 +1,13 @@
 // vellagard: the command-line front end of the converter.
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
+#include "cli/terminal.h"
 #include "version.h"
 
 int main(int argc, char** argv) {
@@ -17,10 +20,12 @@ int main(int argc, char** argv) {
   int exit_code = vg::cli::kExitOk;
   vg::cli::AddProtectCommands(app, exit_code);
   vg::cli::AddConvertCommand(app, exit_code);
-  vg::cli::AddListCommand(app, exit_code);
 
+  vg::cli::PrepareConsole();
+  std::vector<std::string> args = vg::cli::Utf8Arguments(argc, argv);
+  std::reverse(args.begin(), args.end());  // CLI11 takes them last first
   try {
-    app.parse(argc, argv);
+    app.parse(args);
   } catch (const CLI::Success& e) {
     return app.exit(e);  // --help, --version
   } catch (const CLI::ParseError& e) {

@@ -25,6 +25,29 @@ extern "C" void OnInterrupt(int) { g_interrupted = 1; }
 
 }  // namespace
 
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  std::vector<std::string> args;
+#ifdef _WIN32
+  (void)argc;
+  (void)argv;
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide) {
+    for (int i = 1; i < count; ++i) args.push_back(PathToUtf8(std::filesystem::path(wide[i])));
+    LocalFree(wide);
+  }
+#else
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+#endif
+  return args;
+}
+
+void PrepareConsole() {
+#ifdef _WIN32
+  SetConsoleOutputCP(CP_UTF8);
+#endif
+}
+
 bool StdinIsTerminal() {
 #ifdef _WIN32
   return _isatty(_fileno(stdin)) != 0;

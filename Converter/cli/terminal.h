@@ -2,8 +2,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vg::cli {
+
+// The program's arguments (without the program name) as UTF-8. On Windows they are
+// taken from the wide command line, since argv is in the ANSI code page there.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+// Makes the console show UTF-8 output as such (Windows); nothing elsewhere.
+void PrepareConsole();
 
 bool StdinIsTerminal();
 bool StderrIsTerminal();

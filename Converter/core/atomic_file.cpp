@@ -71,7 +71,7 @@ bool AtomicFile::Commit() {
     ok = false;
   }
   file_ = nullptr;
-  if (ok) ok = ReplaceFile(temp_, target_, error_);
+  if (ok) ok = RenameReplacing(temp_, target_, error_);
   if (!ok) {
     failed_ = true;
     Discard();

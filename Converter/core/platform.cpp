@@ -74,7 +74,7 @@ std::int64_t GetOpenFileLength(std::FILE* file) {
 #endif
 }
 
-bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
+bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
                  std::error_code& ec) {
 #ifdef _WIN32
   if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

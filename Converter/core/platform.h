@@ -24,7 +24,7 @@ std::FILE* CreateNewFile(const std::filesystem::path& path);
 std::int64_t GetOpenFileLength(std::FILE* file);
 
 // Renames `from` over `to` in one step, replacing an existing `to`.
-bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
+bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
                  std::error_code& ec);
 
 }  // namespace vg
