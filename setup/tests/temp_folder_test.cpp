@@ -1,0 +1,219 @@
+// Preparing the numbered temporary folder.
+#include <gtest/gtest.h>
+
+#include "tests/launcher_test_util.h"
+
+namespace vgsetup::test {
+namespace {
+
+using temp_folder_test = FakeLauncherTest;
+
+TEST_F(temp_folder_test, makes_a_private_numbered_folder_and_restores_the_current_directory) {
+  ASSERT_EQ(extractor.PrepareTempFolder(), 0) << extractor.m_szError.str();
+  EXPECT_EQ(extractor.m_szTempLaunchPath.str(), "C:\\Temp\\_qv_kb_temp_0\\");
+  EXPECT_EQ(extractor.m_szEnginePath.str(), "C:\\Temp\\_qv_kb_temp_0\\qvsetup.exe");
+  EXPECT_EQ(extractor.m_szLuaPath.str(), "C:\\Temp\\_qv_kb_temp_0\\lua5.3.dll");
+  EXPECT_TRUE(fake.privateDirs.count("C:\\Temp\\_qv_kb_temp_0"));
+  EXPECT_EQ(fake.cwd, "C:\\Work");
+  EXPECT_EQ(fake.freeSpaceQueries, std::vector<std::string>{"C:\\Temp\\_qv_kb_temp_0"});
+}
+
+TEST_F(temp_folder_test, stale_folders_are_reused_only_when_they_hold_just_an_engine) {
+  const struct {
+    const char* name;
+    std::map<std::string, std::string> files;  // in C:\Temp
+    const char* expected;
+  } cases[] = {
+      {"only an engine in _0, other file in _1",
+       {{"_qv_kb_temp_0\\qvsetup.exe", "old"}, {"_qv_kb_temp_1\\notes.txt", "x"}},
+       "C:\\Temp\\_qv_kb_temp_0\\"},
+      {"leftover Lua library in _0",
+       {{"_qv_kb_temp_0\\lua5.3.dll", "old"}},
+       "C:\\Temp\\_qv_kb_temp_1\\"},
+      {"leftovers in _0 and _1",
+       {{"_qv_kb_temp_0\\lua5.3.dll", "old"}, {"_qv_kb_temp_1\\qvsetup.exe", "old"},
+        {"_qv_kb_temp_1\\x", "x"}},
+       "C:\\Temp\\_qv_kb_temp_2\\"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CFakePlatform f;
+    CSetupExtractor ex(f);
+    for (const auto& [name, bytes] : c.files) {
+      const std::string path = "C:\\Temp\\" + name;
+      f.dirs.insert(CFakePlatform::Parent(path));
+      f.files[path] = bytes;
+    }
+    ASSERT_EQ(ex.PrepareTempFolder(), 0);
+    EXPECT_EQ(ex.m_szTempLaunchPath.str(), c.expected);
+    EXPECT_FALSE(f.files.count(std::string(c.expected) + "qvsetup.exe"));
+  }
+}
+
+TEST_F(temp_folder_test, links_files_and_folders_made_by_others_are_never_used_or_touched) {
+  // _0 is a link to someone's folder, _1 a plain file, _2 appears just before we create it.
+  fake.dirs.insert("D:\\Victim");
+  fake.files["D:\\Victim\\qvsetup.exe"] = "theirs";
+  fake.links["C:\\Temp\\_qv_kb_temp_0"] = "D:\\Victim";
+  fake.files["C:\\Temp\\_qv_kb_temp_1"] = "a file";
+  fake.createRaces.insert("C:\\Temp\\_qv_kb_temp_2");
+  ASSERT_EQ(extractor.PrepareTempFolder(), 0);
+  EXPECT_EQ(extractor.m_szTempLaunchPath.str(), "C:\\Temp\\_qv_kb_temp_3\\");
+  EXPECT_EQ(fake.files["D:\\Victim\\qvsetup.exe"], "theirs");
+  EXPECT_TRUE(fake.links.count("C:\\Temp\\_qv_kb_temp_0"));
+  EXPECT_TRUE(fake.files.count("C:\\Temp\\_qv_kb_temp_2\\planted.dll"));
+}
+
+TEST_F(temp_folder_test, a_t_switch_base_is_created_folder_by_folder) {
+  extractor.m_szTempOverride.Assign("D:\\A\\B");
+  ASSERT_EQ(extractor.PrepareTempFolder(), 0);
+  EXPECT_TRUE(fake.dirs.count("D:\\A"));
+  EXPECT_TRUE(fake.dirs.count("D:\\A\\B"));
+  EXPECT_EQ(extractor.m_szTempLaunchPath.str(), "D:\\A\\B\\_qv_kb_temp_0\\");
+  EXPECT_EQ(fake.cwd, "C:\\Work");
+}
+
+TEST_F(temp_folder_test, an_unusable_t_switch_base_falls_back_to_the_temporary_path_silently) {
+  const struct {
+    const char* override;
+    const char* mkdirFails;
+  } cases[] = {
+      {"\\\\server\\share\\setup", ""},  // no drive letter
+      {"E:\\Locked\\Work", "E:\\Locked\\"},  // a folder that cannot be made
+      {"ab", ""},  // fewer than three characters: no effect
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.override);
+    CFakePlatform f;
+    CSetupExtractor ex(f);
+    ex.m_szTempOverride.Assign(c.override);
+    if (*c.mkdirFails) f.mkdirFails.insert(CFakePlatform::Norm(c.mkdirFails));
+    ASSERT_EQ(ex.PrepareTempFolder(), 0);
+    EXPECT_EQ(ex.m_szTempLaunchPath.str(), "C:\\Temp\\_qv_kb_temp_0\\");
+    EXPECT_TRUE(ex.m_szError.empty());
+  }
+}
+
+TEST_F(temp_folder_test, the_unicode_condition) {
+  // Single segment: a folder under the all-users application data folder, TEMP made first.
+  g_bUnicodePath = true;
+  extractor.m_bWait = true;
+  ASSERT_EQ(extractor.PrepareTempFolder(), 0);
+  EXPECT_EQ(extractor.m_szTempLaunchPath.str(), "C:\\ProgramData\\TEMP\\_qv_kb_temp_0\\");
+
+  // Multi segment: refused, and nothing is created.
+  CFakePlatform f;
+  CSetupExtractor multi(f);
+  multi.m_bMultiSegment = true;
+  const auto before = f.dirs;
+  EXPECT_EQ(multi.PrepareTempFolder(), 56);
+  EXPECT_EQ(multi.m_szError.str(),
+            "Cannot start a multi-segment setup from a path containing Unicode characters.");
+  EXPECT_EQ(f.dirs, before);
+  EXPECT_TRUE(multi.m_szTempLaunchPath.empty());
+
+  // A "/T:" base overrides both rules.
+  CFakePlatform g;
+  CSetupExtractor given(g);
+  given.m_bMultiSegment = true;
+  given.m_szTempOverride.Assign("E:\\Work");
+  ASSERT_EQ(given.PrepareTempFolder(), 0);
+  EXPECT_EQ(given.m_szTempLaunchPath.str(), "E:\\Work\\_qv_kb_temp_0\\");
+}
+
+TEST_F(temp_folder_test, falls_back_to_a_private_folder_in_c_temp) {
+  const struct {
+    const char* name;
+    void (*arrange)(CFakePlatform&);
+  } cases[] = {
+      {"folder cannot be created",
+       [](CFakePlatform& f) { f.mkdirFails.insert("C:\\Temp\\_qv_kb_temp_0"); }},
+      {"folder cannot be made current",
+       [](CFakePlatform& f) { f.chdirFails.insert("C:\\Temp\\_qv_kb_temp_0"); }},
+      {"no temporary path", [](CFakePlatform& f) { f.tempBaseFails = true; }},
+      {"temporary path too long for the engine's path",
+       [](CFakePlatform& f) {
+         f.tempBase = "C:\\Temp\\" + std::string(235, 'x') + "\\";
+         f.dirs.insert(CFakePlatform::Norm(f.tempBase));
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CFakePlatform f;
+    CSetupExtractor ex(f);
+    c.arrange(f);
+    ASSERT_EQ(ex.PrepareTempFolder(), 0) << ex.m_szError.str();
+    EXPECT_EQ(ex.m_szTempLaunchPath.str(), "C:\\temp\\_qv_kb_temp_0\\");
+    EXPECT_TRUE(f.privateDirs.count("C:\\temp\\_qv_kb_temp_0"));
+    EXPECT_FALSE(f.dirs.count("C:\\Temp\\_qv_kb_temp_0")) << "the failed folder is removed";
+    EXPECT_EQ(f.cwd, "C:\\Work");
+  }
+}
+
+TEST_F(temp_folder_test, no_usable_folder_at_all) {
+  fake.mkdirFails = {"C:\\Temp\\_qv_kb_temp_0", "C:\\temp"};
+  EXPECT_EQ(extractor.PrepareTempFolder(), 56);
+  EXPECT_EQ(extractor.m_szError.str(),
+            "Could not determine a temp directory name. Try running setup.exe /T:<Path>");
+  EXPECT_TRUE(extractor.m_szEnginePath.empty()) << "nothing for the clean-up to act on";
+  EXPECT_EQ(fake.cwd, "C:\\Work");
+
+  // A failing free-space query replaces the 56.
+  fake.freeSpaceFails = true;
+  EXPECT_EQ(extractor.PrepareTempFolder(), 57);
+}
+
+TEST_F(temp_folder_test, needs_two_million_bytes_free) {
+  const struct {
+    std::uint64_t free;
+    bool fails;
+    int result;
+  } cases[] = {{2000000, false, 0}, {1999999, false, 57}, {0, false, 57},
+               {5000000000ull, false, 0}, {5000000000ull, true, 57}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.free);
+    CFakePlatform f;
+    CSetupExtractor ex(f);
+    f.freeSpace = c.free;
+    f.freeSpaceFails = c.fails;
+    EXPECT_EQ(ex.PrepareTempFolder(), c.result);
+    if (c.result) {
+      EXPECT_EQ(ex.m_szError.str(), "You must have at least 2MB of free space on your TEMP drive!");
+      // The folder was made; the paths are set so that the clean-up removes it.
+      EXPECT_EQ(ex.m_szTempLaunchPath.str(), "C:\\Temp\\_qv_kb_temp_0\\");
+    }
+    EXPECT_EQ(f.cwd, "C:\\Work");
+  }
+}
+
+TEST_F(temp_folder_test, create_folder_path_needs_a_drive_and_appends_a_separator) {
+  const struct {
+    const char* path;
+    bool ok;
+    const char* after;
+  } cases[] = {
+      {"D:\\A\\B", true, "D:\\A\\B\\"},
+      {"D:\\A\\B\\", true, "D:\\A\\B\\"},
+      {"D:\\", true, "D:\\"},
+      {"D:", true, "D:\\"},
+      {"\\\\server\\share", false, "\\\\server\\share\\"},
+      {"relative\\path", false, "relative\\path\\"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    CFakePlatform f;
+    CSetupExtractor ex(f);
+    CPathText p;
+    p.Assign(c.path);
+    EXPECT_EQ(ex.CreateFolderPath(p), c.ok);
+    EXPECT_EQ(p.str(), c.after);
+  }
+  // A path that fills the field leaves no room for the separator: refused, not cut.
+  CPathText full;
+  ASSERT_TRUE(full.Assign("D:\\" + std::string(256, 'a')));
+  EXPECT_FALSE(extractor.CreateFolderPath(full));
+  EXPECT_EQ(full.Units(), 259u);
+}
+
+}  // namespace
+}  // namespace vgsetup::test
