@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "core/image_item.h"
@@ -38,6 +39,9 @@ class CImageList {
 
  private:
   std::vector<std::unique_ptr<CImageItem>> m_items;
+  // The full path of every item with ASCII letters folded to lower case, so that
+  // adding thousands of files does not compare each with every other.
+  std::unordered_set<std::string> m_foldedPaths;
 };
 
 }  // namespace vg

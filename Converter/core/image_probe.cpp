@@ -1,0 +1,370 @@
+#include "core/image_probe.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+
+#include "core/platform.h"
+
+// Under AddressSanitizer the part of the window that holds no data is poisoned, so the
+// fuzzer catches a parser that reads bytes the source never gave.
+#if defined(__SANITIZE_ADDRESS__)
+#define VG_POISON_WINDOW 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VG_POISON_WINDOW 1
+#endif
+#endif
+#ifdef VG_POISON_WINDOW
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace vg {
+namespace {
+
+// Every header field the probe needs lies within this many bytes of where it starts
+// looking, so one window of this size serves all reads. It is also the most any single
+// read asks the source for.
+constexpr std::size_t kWindowSize = 4096;
+
+// Bounds on the walks over untrusted structure. Real JPEG files reach their frame
+// header within a few dozen segments (a few hundred with ICC profiles split into
+// chunks); the step bound also covers fill and stray bytes between segments.
+constexpr int kMaxJpegSteps = 1 << 20;
+constexpr int kMaxJpegSegments = 1 << 16;
+
+// A read-only window over the source. Get() returns a pointer to `size` bytes at
+// `offset`, reloading the window from the source when the range is not inside it,
+// or nullptr when the data ends before offset + size.
+class Window {
+ public:
+  explicit Window(IProbeSource& source) : source_(source) {}
+#ifdef VG_POISON_WINDOW
+  ~Window() { ASAN_UNPOISON_MEMORY_REGION(buffer_.data(), kWindowSize); }
+#endif
+
+  const unsigned char* Get(std::uint64_t offset, std::size_t size) {
+    if (size == 0 || size > kWindowSize) return nullptr;
+    if (loaded_ && offset >= start_ && offset - start_ <= length_ &&
+        size <= length_ - static_cast<std::size_t>(offset - start_)) {
+      return buffer_.data() + (offset - start_);
+    }
+#ifdef VG_POISON_WINDOW
+    ASAN_UNPOISON_MEMORY_REGION(buffer_.data(), kWindowSize);
+#endif
+    std::size_t got = source_.ReadAt(offset, buffer_.data(), kWindowSize);
+    if (got > kWindowSize) got = 0;  // a source that claims more than it was given
+    start_ = offset;
+    length_ = got;
+    loaded_ = true;
+#ifdef VG_POISON_WINDOW
+    ASAN_POISON_MEMORY_REGION(buffer_.data() + length_, kWindowSize - length_);
+#endif
+    return size <= length_ ? buffer_.data() : nullptr;
+  }
+
+  // The first bytes of the data and how many there are (up to the window size).
+  const unsigned char* Head(std::size_t& available) {
+    Get(0, 1);
+    if (!loaded_ || start_ != 0) {
+      available = 0;
+      return nullptr;
+    }
+    available = length_;
+    return buffer_.data();
+  }
+
+ private:
+  IProbeSource& source_;
+  std::array<unsigned char, kWindowSize> buffer_{};
+  std::uint64_t start_ = 0;
+  std::size_t length_ = 0;
+  bool loaded_ = false;
+};
+
+std::uint32_t Le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
+std::uint32_t Be16(const unsigned char* p) { return (p[0] << 8) | p[1]; }
+std::uint32_t Le32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+std::uint32_t Be32(const unsigned char* p) {
+  return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+         (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
+}
+
+// Stores the size when both sides are 1 to INT32_MAX pixels.
+bool SetSize(ProbeResult& r, std::uint32_t width, std::uint32_t height) {
+  if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return false;
+  r.width = static_cast<std::int32_t>(width);
+  r.height = static_cast<std::int32_t>(height);
+  return true;
+}
+
+// GIF: the logical screen descriptor follows the six-byte signature.
+bool ProbeGif(Window& w, ProbeResult& r) {
+  const unsigned char* p = w.Get(0, 13);
+  if (!p) return false;
+  return SetSize(r, Le16(p + 6), Le16(p + 8));
+}
+
+std::uint32_t Crc32(const unsigned char* data, std::size_t size) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return crc ^ 0xFFFFFFFFu;
+}
+
+// PNG: the IHDR chunk must come first, be 13 bytes long and carry a matching CRC, as
+// PNG decoders require of this critical chunk.
+bool ProbePng(Window& w, ProbeResult& r) {
+  const unsigned char* p = w.Get(0, 33);
+  if (!p) return false;
+  if (Be32(p + 8) != 13 || std::memcmp(p + 12, "IHDR", 4) != 0) return false;
+  if (Crc32(p + 12, 17) != Be32(p + 29)) return false;
+  return SetSize(r, Be32(p + 16), Be32(p + 20));
+}
+
+// The start-of-frame markers: SOF0 to SOF15 without DHT (C4), JPG (C8) and DAC (CC).
+bool IsStartOfFrame(unsigned marker) {
+  return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+// JPEG: walks the marker segments after SOI up to the first frame header, seeking past
+// each segment by its length. Bytes between segments that are not a marker are skipped
+// as JPEG decoders do; a scan, end of image or second SOI before any frame is an error.
+bool ProbeJpeg(Window& w, ProbeResult& r) {
+  std::uint64_t pos = 2;
+  int segments = 0;
+  for (int step = 0; step < kMaxJpegSteps; ++step) {
+    const unsigned char* p = w.Get(pos, 2);
+    if (!p) return false;
+    if (p[0] != 0xFF) {  // stray byte
+      pos += 1;
+      continue;
+    }
+    const unsigned marker = p[1];
+    if (marker == 0xFF) {  // fill byte before a marker
+      pos += 1;
+      continue;
+    }
+    if (marker == 0x00) {  // a stuffed zero belongs to entropy-coded data, not a marker
+      pos += 2;
+      continue;
+    }
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // TEM, RSTn: no length
+      pos += 2;
+      continue;
+    }
+    if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA) return false;  // SOI, EOI, SOS
+    if (++segments > kMaxJpegSegments) return false;
+    const unsigned char* len_bytes = w.Get(pos + 2, 2);
+    if (!len_bytes) return false;
+    const std::uint32_t length = Be16(len_bytes);
+    if (length < 2) return false;
+    if (IsStartOfFrame(marker)) {
+      // length, precision, height, width, component count, then 3 bytes per component.
+      const unsigned char* sof = w.Get(pos + 2, length);
+      if (!sof || length < 8) return false;
+      const unsigned components = sof[7];
+      if (components == 0 || length != 8 + 3 * components) return false;
+      return SetSize(r, Be16(sof + 5), Be16(sof + 3));
+    }
+    pos += 2 + static_cast<std::uint64_t>(length);
+  }
+  return false;
+}
+
+// TIFF: the first image file directory's ImageWidth (256) and ImageLength (257), each a
+// single SHORT or LONG. The entry count is 16 bits, so the walk is bounded by the format.
+bool ProbeTiff(Window& w, ProbeResult& r) {
+  const unsigned char* p = w.Get(0, 8);
+  if (!p) return false;
+  const bool little = p[0] == 'I';
+  auto u16 = [little](const unsigned char* q) { return little ? Le16(q) : Be16(q); };
+  auto u32 = [little](const unsigned char* q) { return little ? Le32(q) : Be32(q); };
+  if (u16(p + 2) != 42) return false;
+  const std::uint64_t ifd = u32(p + 4);
+  if (ifd < 8) return false;
+  const unsigned char* count_bytes = w.Get(ifd, 2);
+  if (!count_bytes) return false;
+  const std::uint32_t count = u16(count_bytes);
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  bool have_width = false;
+  bool have_height = false;
+  for (std::uint32_t i = 0; i < count && !(have_width && have_height); ++i) {
+    const unsigned char* e = w.Get(ifd + 2 + 12ull * i, 12);
+    if (!e) return false;
+    const std::uint32_t tag = u16(e);
+    if (tag != 256 && tag != 257) continue;
+    if ((tag == 256 && have_width) || (tag == 257 && have_height)) continue;  // repeated tag
+    const std::uint32_t type = u16(e + 2);
+    if (u32(e + 4) != 1) return false;
+    std::uint32_t value;
+    if (type == 3) {
+      value = u16(e + 8);
+    } else if (type == 4) {
+      value = u32(e + 8);
+    } else {
+      return false;
+    }
+    if (tag == 256) {
+      width = value;
+      have_width = true;
+    } else {
+      height = value;
+      have_height = true;
+    }
+  }
+  if (!have_width || !have_height) return false;
+  return SetSize(r, width, height);
+}
+
+// BMP: the file header, then an information header whose size tells its kind: 12 for
+// the OS/2 1.x core header with 16-bit sizes, the others with signed 32-bit sizes where
+// a negative height means rows stored top-down.
+bool ProbeBmp(Window& w, ProbeResult& r) {
+  const unsigned char* p = w.Get(0, 18);
+  if (!p) return false;
+  const std::uint32_t header_size = Le32(p + 14);
+  if (header_size == 12) {
+    const unsigned char* h = w.Get(14, 12);
+    if (!h) return false;
+    return SetSize(r, Le16(h + 4), Le16(h + 6));
+  }
+  switch (header_size) {
+    case 16: case 40: case 52: case 56: case 64: case 108: case 124: break;
+    default: return false;
+  }
+  const unsigned char* h = w.Get(14, header_size);
+  if (!h) return false;
+  const auto width = static_cast<std::int32_t>(Le32(h + 4));
+  const auto height = static_cast<std::int32_t>(Le32(h + 8));
+  if (width <= 0 || height == 0 || height == INT32_MIN) return false;
+  return SetSize(r, static_cast<std::uint32_t>(width),
+                 static_cast<std::uint32_t>(height < 0 ? -height : height));
+}
+
+ImageFormat Sniff(const unsigned char* p, std::size_t n) {
+  if (n >= 6 && (std::memcmp(p, "GIF87a", 6) == 0 || std::memcmp(p, "GIF89a", 6) == 0)) {
+    return ImageFormat::Gif;
+  }
+  static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  if (n >= 8 && std::memcmp(p, kPng, 8) == 0) return ImageFormat::Png;
+  if (n >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF) return ImageFormat::Jpeg;
+  if (n >= 4 && (std::memcmp(p, "II*\0", 4) == 0 || std::memcmp(p, "MM\0*", 4) == 0)) {
+    return ImageFormat::Tiff;
+  }
+  if (n >= 2 && p[0] == 'B' && p[1] == 'M') return ImageFormat::Bmp;
+  return ImageFormat::Unknown;
+}
+
+class MemorySource : public IProbeSource {
+ public:
+  MemorySource(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
+  std::size_t ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t size) override {
+    if (offset >= size_) return 0;
+    const std::size_t n = std::min<std::uint64_t>(size, size_ - offset);
+    std::memcpy(buffer, data_ + offset, n);
+    return n;
+  }
+
+ private:
+  const unsigned char* data_;
+  std::size_t size_;
+};
+
+// Reads an unbuffered file, seeking only when the read does not continue the last one.
+class FileSource : public IProbeSource {
+ public:
+  explicit FileSource(std::FILE* file) : file_(file) {}
+  std::size_t ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t size) override {
+    if (offset > static_cast<std::uint64_t>(LONG_MAX)) return 0;
+    if (!position_known_ || offset != position_) {
+      if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) {
+        position_known_ = false;
+        return 0;
+      }
+    }
+    const std::size_t got = std::fread(buffer, 1, size, file_);
+    position_ = offset + got;
+    position_known_ = !std::ferror(file_);
+    return got;
+  }
+
+ private:
+  std::FILE* file_;
+  std::uint64_t position_ = 0;
+  bool position_known_ = true;  // a freshly opened file stands at its start
+};
+
+}  // namespace
+
+ProbeResult ProbeImage(IProbeSource& source) {
+  ProbeResult r;
+  Window w(source);
+  std::size_t available = 0;
+  const unsigned char* head = w.Head(available);
+  if (!head) return r;
+  r.format = Sniff(head, available);
+  bool ok = false;
+  switch (r.format) {
+    case ImageFormat::Gif: ok = ProbeGif(w, r); break;
+    case ImageFormat::Png: ok = ProbePng(w, r); break;
+    case ImageFormat::Jpeg: ok = ProbeJpeg(w, r); break;
+    case ImageFormat::Tiff: ok = ProbeTiff(w, r); break;
+    case ImageFormat::Bmp: ok = ProbeBmp(w, r); break;
+    case ImageFormat::Unknown: break;
+  }
+  r.ok = ok;
+  if (!ok) r.width = r.height = 0;
+  return r;
+}
+
+ProbeResult ProbeImageBytes(const unsigned char* data, std::size_t size) {
+  MemorySource source(data, size);
+  return ProbeImage(source);
+}
+
+ProbeResult ProbeOpenFile(std::FILE* file) {
+  // The window is the only buffer: stdio's own would read a second copy.
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  std::rewind(file);
+  FileSource source(file);
+  return ProbeImage(source);
+}
+
+bool GetImageSize(const std::filesystem::path& path, std::int32_t& width, std::int32_t& height) {
+  width = 0;
+  height = 0;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
+  std::FILE* file = OpenFileForReading(path);
+  if (!file) return false;
+  const ProbeResult r = ProbeOpenFile(file);
+  std::fclose(file);
+  if (!r.ok) return false;
+  width = r.width;
+  height = r.height;
+  return true;
+}
+
+const char* ImageFormatName(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::Gif: return "GIF";
+    case ImageFormat::Png: return "PNG";
+    case ImageFormat::Jpeg: return "JPEG";
+    case ImageFormat::Tiff: return "TIFF";
+    case ImageFormat::Bmp: return "BMP";
+    case ImageFormat::Unknown: break;
+  }
+  return "unknown";
+}
+
+}  // namespace vg
