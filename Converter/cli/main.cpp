@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
   int exit_code = vg::cli::kExitOk;
   vg::cli::AddProtectCommands(app, exit_code);
   vg::cli::AddConvertCommand(app, exit_code);
+  vg::cli::AddListCommand(app, exit_code);
 
   vg::cli::PrepareConsole();
   std::vector<std::string> args = vg::cli::Utf8Arguments(argc, argv);
