@@ -139,7 +139,7 @@ std::unique_ptr<CImageItem> CreateImageItem(std::string_view full_path) {
     if (std::FILE* file = OpenFileForReading(path)) {
       // Size and dimensions from the one open file.
       size = GetOpenFileLength(file);
-      const ProbeResult probe = ProbeOpenFile(file);
+      const ProbeResult probe = ProbeOpenFile(file, size);
       std::fclose(file);
       item->m_nWidth = probe.width;
       item->m_nHeight = probe.height;

@@ -280,12 +280,14 @@ class MemorySource : public IProbeSource {
   std::size_t size_;
 };
 
-// Reads an unbuffered file, seeking only when the read does not continue the last one.
+// Reads an unbuffered file of known length, seeking only when a read does not continue
+// the last one and never asking past the end (which would cost a read that returns 0).
 class FileSource : public IProbeSource {
  public:
-  explicit FileSource(std::FILE* file) : file_(file) {}
+  FileSource(std::FILE* file, std::uint64_t length) : file_(file), length_(length) {}
   std::size_t ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t size) override {
-    if (offset > static_cast<std::uint64_t>(LONG_MAX)) return 0;
+    if (offset >= length_ || offset > static_cast<std::uint64_t>(LONG_MAX)) return 0;
+    size = static_cast<std::size_t>(std::min<std::uint64_t>(size, length_ - offset));
     if (!position_known_ || offset != position_) {
       if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) {
         position_known_ = false;
@@ -300,8 +302,9 @@ class FileSource : public IProbeSource {
 
  private:
   std::FILE* file_;
+  std::uint64_t length_;
   std::uint64_t position_ = 0;
-  bool position_known_ = true;  // a freshly opened file stands at its start
+  bool position_known_ = true;  // a file just opened stands at its start
 };
 
 }  // namespace
@@ -332,11 +335,11 @@ ProbeResult ProbeImageBytes(const unsigned char* data, std::size_t size) {
   return ProbeImage(source);
 }
 
-ProbeResult ProbeOpenFile(std::FILE* file) {
+ProbeResult ProbeOpenFile(std::FILE* file, std::int64_t length) {
+  if (length <= 0) return {};
   // The window is the only buffer: stdio's own would read a second copy.
   std::setvbuf(file, nullptr, _IONBF, 0);
-  std::rewind(file);
-  FileSource source(file);
+  FileSource source(file, static_cast<std::uint64_t>(length));
   return ProbeImage(source);
 }
 
@@ -347,7 +350,7 @@ bool GetImageSize(const std::filesystem::path& path, std::int32_t& width, std::i
   if (!std::filesystem::is_regular_file(path, ec)) return false;
   std::FILE* file = OpenFileForReading(path);
   if (!file) return false;
-  const ProbeResult r = ProbeOpenFile(file);
+  const ProbeResult r = ProbeOpenFile(file, GetOpenFileLength(file));
   std::fclose(file);
   if (!r.ok) return false;
   width = r.width;

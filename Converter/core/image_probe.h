@@ -41,9 +41,10 @@ ProbeResult ProbeImage(IProbeSource& source);
 // The probe over bytes in memory (tests, fuzzing).
 ProbeResult ProbeImageBytes(const unsigned char* data, std::size_t size);
 
-// The probe over a file opened for binary reading, from its start. Turns off the
-// stream's own buffering (the probe keeps its one window) and leaves the file open.
-ProbeResult ProbeOpenFile(std::FILE* file);
+// The probe over a file just opened for binary reading (standing at its start) whose
+// size is `length` bytes: no read asks for more. Turns off the stream's own buffering
+// (the probe keeps its one window) and leaves the file open.
+ProbeResult ProbeOpenFile(std::FILE* file, std::int64_t length);
 
 // The probe over a file. False with 0 x 0 when the file cannot be opened or read, or is
 // not an image of a known type. Only regular files are opened: a pipe or device named
