@@ -931,16 +931,24 @@
         entry.settled = true;
         v.cacheBytes += bitmap.width * bitmap.height * 4;
         trimCache(v, i);
+        announce(v, 'vgi:frameload', { index: i, ok: true });
         return entry;
       },
       (error) => {
         entry.error = error instanceof ViewerError ? error : new ViewerError('decode', 'could not be shown');
         entry.settled = true;
         if (!(error instanceof ViewerError)) console.warn('vgi:', frame.name, error);
+        announce(v, 'vgi:frameload', { index: i, ok: false, message: notice(frame.name, entry.error) });
         return entry;
       }
     );
     return entry.promise;
+  }
+
+  // Events for the page's own scripts: "vgi:ready" once the box shows its first view,
+  // "vgi:frameload" each time a frame has been fetched and decoded (or has failed).
+  function announce(v, type, detail) {
+    v.box.dispatchEvent(new CustomEvent(type, { bubbles: true, detail }));
   }
 
   // Drops decoded frames other than the one shown and the next while the cache is
@@ -979,7 +987,7 @@
       sizeBox(v);
       v.loaded = true;
       render(v);
-      v.box.dispatchEvent(new CustomEvent('vgi:ready', { bubbles: true }));
+      announce(v, 'vgi:ready', {});
       if (v.s.style === 'SlideShow' && v.frames.length > 1) scheduleNext(v);
     });
   }

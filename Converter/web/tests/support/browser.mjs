@@ -1,0 +1,155 @@
+// Helpers of the browser tests: test images, converted sites, pages and their pixels.
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+
+import { convert, magick, until } from './harness.mjs';
+
+// Solid images, one colour each, for telling frames apart by a pixel.
+export const COLOURS = { red: [255, 0, 0], green: [0, 160, 0], blue: [0, 0, 255], white: [255, 255, 255] };
+
+export function makeSolidImages(dir, width = 64, height = 48) {
+  const files = {};
+  for (const [name, [r, g, b]] of Object.entries(COLOURS)) {
+    const file = path.join(dir, `${name}.png`);
+    // No gamma or colour chunks: the browser takes the pixels as they stand.
+    magick(['-size', `${width}x${height}`, `xc:rgb(${r},${g},${b})`, '-define', 'png:exclude-chunk=all', file]);
+    files[name] = file;
+  }
+  return files;
+}
+
+// Converts `inputs` into `site/folder` with `options`; returns the folder.
+export function convertInto(site, folder, inputs, options = []) {
+  const target = path.join(site, folder);
+  convert(inputs, target, options);
+  return target;
+}
+
+// A page whose console errors and uncaught exceptions are collected.
+export async function openPage(context, url, { clock = false } = {}) {
+  const page = await context.newPage();
+  const problems = [];
+  page.on('pageerror', (e) => problems.push(`uncaught: ${e.message}`));
+  page.on('console', (m) => {
+    // The server has no favicon; everything else the console reports as an error is a fault.
+    if (m.type() === 'error' && !/Failed to load resource.*404/.test(m.text())) {
+      problems.push(`console: ${m.text()}`);
+    }
+  });
+  if (clock) {
+    // Fake timers, paused: time moves only when the test runs the clock.
+    const now = Date.now();
+    await page.clock.install({ time: now });
+    await page.clock.pauseAt(now + 1000);
+  }
+  if (url) await page.goto(url);
+  return { page, problems };
+}
+
+// What viewer `index` of the page shows: "image" with its frame, or "text".
+export function viewerState(page, index = 0) {
+  return page.evaluate((i) => {
+    const box = document.querySelectorAll('.vgi-viewer')[i];
+    if (!box) return null;
+    const label = box.querySelector('.vgi-label');
+    return {
+      showing: box.dataset.vgiShowing,
+      frame: box.dataset.vgiFrame,
+      frames: box.dataset.vgiFrames,
+      text: box.querySelector('.vgi-text').textContent,
+      label: getComputedStyle(label).display === 'none' ? null : label.textContent,
+    };
+  }, index);
+}
+
+// Waits until viewer `index` shows `showing` ("image" or "text"), optionally a given
+// frame or text; returns its state.
+export async function waitFor(page, want, index = 0) {
+  return until(async () => {
+    const s = await viewerState(page, index);
+    if (!s || s.showing !== want.showing) return null;
+    if (want.frame !== undefined && s.frame !== String(want.frame)) return null;
+    if (want.text !== undefined && !(want.text instanceof RegExp ? want.text.test(s.text) : s.text === want.text)) return null;
+    return s;
+  }, `viewer ${index} to show ${JSON.stringify(want, (k, v) => (v instanceof RegExp ? String(v) : v))}`);
+}
+
+// The colour of canvas pixel (x, y) of viewer `index`, as [r, g, b, a].
+export function canvasPixel(page, x, y, index = 0) {
+  return page.evaluate(([x, y, i]) => {
+    const canvas = document.querySelectorAll('.vgi-viewer')[i].querySelector('canvas');
+    return Array.from(canvas.getContext('2d').getImageData(x, y, 1, 1).data);
+  }, [x, y, index]);
+}
+
+// Compares viewer `index`'s canvas with the image at `reference` (a URL on the same
+// site) as the browser decodes it from the original file, drawn at the canvas size
+// with the smoothing the viewer uses.
+export function compareWithOriginal(page, reference, index = 0) {
+  return page.evaluate(async ([ref, i]) => {
+    const canvas = document.querySelectorAll('.vgi-viewer')[i].querySelector('canvas');
+    const got = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    const img = new Image();
+    img.src = ref;
+    await img.decode();
+    const c = document.createElement('canvas');
+    c.width = canvas.width;
+    c.height = canvas.height;
+    const ctx = c.getContext('2d');
+    ctx.imageSmoothingQuality = 'high';
+    ctx.drawImage(img, 0, 0, c.width, c.height);
+    const want = ctx.getImageData(0, 0, c.width, c.height).data;
+    let most = 0;
+    let differing = 0;
+    for (let k = 0; k < want.length; k++) {
+      const d = Math.abs(want[k] - got[k]);
+      if (d) differing++;
+      if (d > most) most = d;
+    }
+    let blank = true;
+    for (let k = 3; k < got.length && blank; k += 4) if (got[k]) blank = false;
+    return { most, differing, blank, width: canvas.width, height: canvas.height, natural: [img.naturalWidth, img.naturalHeight] };
+  }, [reference, index]);
+}
+
+// The pixels of a screenshot of `clip` (page coordinates), as rows of [r, g, b].
+export async function screenPixels(page, clip) {
+  const png = await page.screenshot({ clip });
+  const data = await page.evaluate(async (b64) => {
+    const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+    const bitmap = await createImageBitmap(new Blob([bytes], { type: 'image/png' }));
+    const c = document.createElement('canvas');
+    c.width = bitmap.width;
+    c.height = bitmap.height;
+    c.getContext('2d').drawImage(bitmap, 0, 0);
+    return { w: c.width, h: c.height, px: Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data) };
+  }, png.toString('base64'));
+  const rows = [];
+  for (let y = 0; y < data.h; y++) {
+    const row = [];
+    for (let x = 0; x < data.w; x++) row.push(data.px.slice((y * data.w + x) * 4, (y * data.w + x) * 4 + 3));
+    rows.push(row);
+  }
+  return rows;
+}
+
+export function hex(rgb) {
+  return rgb.map((v) => v.toString(16).padStart(2, '0')).join('').toUpperCase();
+}
+
+export function boxRect(page, index = 0) {
+  return page.evaluate((i) => {
+    const r = document.querySelectorAll('.vgi-viewer')[i].getBoundingClientRect();
+    return { x: r.x, y: r.y, width: r.width, height: r.height };
+  }, index);
+}
+
+export function assertNoProblems(problems) {
+  assert.deepEqual(problems, [], 'the page reported no errors');
+}
+
+export function copyInto(dir, file, name = path.basename(file)) {
+  fs.copyFileSync(file, path.join(dir, name));
+  return name;
+}
