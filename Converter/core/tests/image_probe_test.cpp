@@ -34,7 +34,9 @@ struct Valid {
 };
 
 std::vector<Valid> ValidHeaders() {
-  const std::string app1 = JpegSegment(0xE1, "Exif" + std::string(2, '\0') + Big(200));
+  // EXIF carries a thumbnail with its own frame header, which must be skipped with it.
+  const std::string app1 =
+      JpegSegment(0xE1, "Exif" + std::string(2, '\0') + Big(20) + JpegHeader(160, 120) + Big(200));
   // DHT, DAC and JPG sit among the frame markers; payloads that would read as another
   // size show when one is taken for a frame header.
   const std::string dht = JpegSegment(0xC4, SofPayload(1111, 2222));
