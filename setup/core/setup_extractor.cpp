@@ -255,26 +255,28 @@ int CSetupExtractor::PrepareTempFolder() {
 
 int CSetupExtractor::ExtractEngine() {
   const std::uint64_t size = m_nSetupSize;
-  // A size beyond the end of the file cannot be read; it is refused before any memory is
-  // asked for, so a damaged header never causes a huge allocation.
+  // A size beyond the end of the file cannot be read; it is refused before anything is
+  // asked of memory, so a damaged header never causes a huge allocation.
   if (size > BytesLeftFrom(m_nOffset)) return Fail(kResultReadPayload, text::kReadEngine);
-  std::unique_ptr<unsigned char[]> buffer = m_platform.Allocate(size);
-  if (!buffer) return Fail(kResultReadPayload, text::kAllocMemory);
-  const std::size_t length = static_cast<std::size_t>(size);  // fits: Allocate succeeded
-  if (!ReadExactly(m_nOffset, buffer.get(), length)) {
-    return Fail(kResultReadPayload, text::kReadEngine);
-  }
+  // The scrambled head is restored here; the rest goes from the file to the engine as is.
+  unsigned char head[kScrambledHeadSize];
+  const std::size_t headSize = static_cast<std::size_t>(std::min<std::uint64_t>(size, kScrambledHeadSize));
+  if (!ReadExactly(m_nOffset, head, headSize)) return Fail(kResultReadPayload, text::kReadEngine);
+  for (std::size_t i = 0; i < headSize; ++i) head[i] ^= kScrambleByte;
 
   int result = kResultOk;
-  const std::size_t head = std::min(length, kScrambledHeadSize);
-  for (std::size_t i = 0; i < head; ++i) buffer[i] ^= kScrambleByte;
-  switch (m_platform.WriteNewFile(m_szEnginePath.str(), buffer.get(), length)) {
-    case EWriteFile::kWritten:
+  switch (m_hArchive->ExtractTo(m_szEnginePath.str(), head, headSize, m_nOffset + headSize,
+                                size - headSize)) {
+    case EExtract::kWritten:
       break;
-    case EWriteFile::kOpenFailed:
+    case EExtract::kNoMemory:
+      return Fail(kResultReadPayload, text::kAllocMemory);
+    case EExtract::kReadFailed:
+      return Fail(kResultReadPayload, text::kReadEngine);
+    case EExtract::kOpenFailed:
       result = Fail(kResultWriteFile, text::kOpenEngine);
       break;
-    case EWriteFile::kWriteFailed:
+    case EExtract::kWriteFailed:
       // A short engine must never be started.
       result = Fail(kResultWriteFile, text::kWriteEngine);
       break;
@@ -289,19 +291,19 @@ int CSetupExtractor::ExtractLuaLibrary() {
   m_nOffset += 8;
   const std::uint64_t size = ReadLe64(number);
   if (size > BytesLeftFrom(m_nOffset)) return Fail(kResultReadPayload, text::kReadLua);
-  std::unique_ptr<unsigned char[]> buffer = m_platform.Allocate(size);
-  if (!buffer) return Fail(kResultReadPayload, text::kAllocMemory);
-  const std::size_t length = static_cast<std::size_t>(size);
-  if (!ReadExactly(m_nOffset, buffer.get(), length)) return Fail(kResultReadPayload, text::kReadLua);
 
   int result = kResultOk;
-  switch (m_platform.WriteNewFile(m_szLuaPath.str(), buffer.get(), length)) {
-    case EWriteFile::kWritten:
+  switch (m_hArchive->ExtractTo(m_szLuaPath.str(), nullptr, 0, m_nOffset, size)) {
+    case EExtract::kWritten:
       break;
-    case EWriteFile::kOpenFailed:
+    case EExtract::kNoMemory:
+      return Fail(kResultReadPayload, text::kAllocMemory);
+    case EExtract::kReadFailed:
+      return Fail(kResultReadPayload, text::kReadLua);
+    case EExtract::kOpenFailed:
       result = Fail(kResultWriteFile, text::kOpenLua);
       break;
-    case EWriteFile::kWriteFailed:
+    case EExtract::kWriteFailed:
       result = Fail(kResultWriteFile, text::kWriteLua);
       break;
   }

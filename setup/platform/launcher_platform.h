@@ -16,6 +16,8 @@
 
 namespace vgsetup {
 
+enum class EExtract { kWritten, kNoMemory, kReadFailed, kOpenFailed, kWriteFailed };
+
 // The launcher's own file, open for reading while others may read it too.
 class CArchiveFile {
  public:
@@ -25,6 +27,12 @@ class CArchiveFile {
   virtual bool Read(std::uint64_t offset, void* buffer, std::size_t size, std::size_t* got) = 0;
   // The length of the file in bytes.
   virtual bool GetSize(std::uint64_t* size) = 0;
+  // Creates (or truncates) the file `path` and writes to it the `headSize` bytes at `head`
+  // followed by the `size` bytes of this file at `offset`. kNoMemory and kReadFailed mean
+  // nothing could be written; kOpenFailed that `path` could not be created; kWriteFailed
+  // that it holds less than it should.
+  virtual EExtract ExtractTo(const std::string& path, const unsigned char* head,
+                             std::size_t headSize, std::uint64_t offset, std::uint64_t size) = 0;
 };
 
 // A started engine process; the handle is released when the object goes.
@@ -49,7 +57,6 @@ struct CEngineCommand {
 
 enum class EStartResult { kStarted, kCancelled, kFailed };
 enum class ECreateDir { kCreated, kExists, kFailed };
-enum class EWriteFile { kWritten, kOpenFailed, kWriteFailed };
 enum class EPathKind { kAbsent, kDirectory, kFile, kLink };
 
 class CLauncherPlatform {
@@ -91,8 +98,6 @@ class CLauncherPlatform {
   virtual bool RemoveDir(const std::string& path) = 0;  // only an empty folder
   virtual bool RemoveFile(const std::string& path) = 0;
   virtual bool QueryFreeSpace(const std::string& folder, std::uint64_t* bytes) = 0;
-  // Creates (or truncates) `path` and writes `size` bytes to it.
-  virtual EWriteFile WriteNewFile(const std::string& path, const void* data, std::size_t size) = 0;
   // A symbolic link to a file.
   virtual bool CreateFileLink(const std::string& link, const std::string& target) = 0;
   // Removes the items in the given order once the last started engine has ended (Windows:

@@ -2,7 +2,9 @@
 //
 // The natural counterparts of the Windows calls: $TMPDIR or /tmp as the temporary base,
 // free space from statvfs, private folders with mode 0700, the engine started with
-// posix_spawn and waited for with waitpid, messages as one line on stderr. Removal "at the
+// posix_spawn and waited for with waitpid, messages as one line on stderr. The engine and
+// the Lua library are copied from the launcher's file inside the kernel (copy_file_range)
+// where it can, rather than through a buffer of their whole size. Removal "at the
 // next restart" becomes a detached clean-up process that waits for the engine to end.
 #pragma once
 
@@ -41,7 +43,6 @@ class CPosixPlatform : public CLauncherPlatform {
   bool RemoveDir(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
   bool QueryFreeSpace(const std::string& folder, std::uint64_t* bytes) override;
-  EWriteFile WriteNewFile(const std::string& path, const void* data, std::size_t size) override;
   bool CreateFileLink(const std::string& link, const std::string& target) override;
   void ScheduleRemoval(const std::vector<std::string>& paths) override;
 

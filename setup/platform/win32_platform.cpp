@@ -14,7 +14,10 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdint>
+#include <cstring>
 #include <cwchar>
+#include <new>
 
 namespace vgsetup {
 
@@ -101,6 +104,41 @@ class CWin32Archive : public CArchiveFile {
     if (!GetFileSizeEx(m_hFile, &li) || li.QuadPart < 0) return false;
     *size = static_cast<std::uint64_t>(li.QuadPart);
     return true;
+  }
+
+  // Read into memory in one piece, then written in one piece: nothing is created unless
+  // every byte could be read.
+  EExtract ExtractTo(const std::string& path, const unsigned char* head, std::size_t headSize,
+                     std::uint64_t offset, std::uint64_t size) override {
+    if (size > static_cast<std::uint64_t>(SIZE_MAX) - headSize) return EExtract::kNoMemory;
+    const std::size_t total = headSize + static_cast<std::size_t>(size);
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[total + 1]);
+    if (!buffer) return EExtract::kNoMemory;
+    if (headSize) std::memcpy(buffer.get(), head, headSize);
+    std::size_t got = 0;
+    if (!Read(offset, buffer.get() + headSize, total - headSize, &got) || got != total - headSize) {
+      return EExtract::kReadFailed;
+    }
+    // Created through the ANSI form of the path, as the engine will open it: a folder the
+    // engine could not use fails here already.
+    const std::string ansi = Ansi(path);
+    if (ansi.empty()) return EExtract::kOpenFailed;
+    HFILE file = _lcreat(ansi.c_str(), 0);
+    if (file == HFILE_ERROR) return EExtract::kOpenFailed;
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < total) {
+      const std::size_t left = total - done;
+      const UINT chunk = left > (1u << 30) ? (1u << 30) : static_cast<UINT>(left);
+      const UINT written = _lwrite(file, reinterpret_cast<LPCCH>(buffer.get() + done), chunk);
+      if (written == static_cast<UINT>(HFILE_ERROR) || written == 0) {
+        ok = false;
+        break;
+      }
+      done += written;
+    }
+    if (_lclose(file) == HFILE_ERROR) ok = false;
+    return ok ? EExtract::kWritten : EExtract::kWriteFailed;
   }
 
  private:
@@ -309,31 +347,6 @@ bool CWin32Platform::QueryFreeSpace(const std::string& folder, std::uint64_t* by
   }
   *bytes = static_cast<std::uint64_t>(sectorsPerCluster) * bytesPerSector * freeClusters;
   return true;
-}
-
-EWriteFile CWin32Platform::WriteNewFile(const std::string& path, const void* data,
-                                        std::size_t size) {
-  // Created through the ANSI form of the path, as the engine will open it: a folder the
-  // engine could not use fails here already.
-  const std::string ansi = Ansi(path);
-  if (ansi.empty()) return EWriteFile::kOpenFailed;
-  HFILE file = _lcreat(ansi.c_str(), 0);
-  if (file == HFILE_ERROR) return EWriteFile::kOpenFailed;
-  const auto* p = static_cast<const char*>(data);
-  std::size_t done = 0;
-  bool ok = true;
-  while (done < size) {
-    const std::size_t left = size - done;
-    const UINT chunk = left > (1u << 30) ? (1u << 30) : static_cast<UINT>(left);
-    const UINT written = _lwrite(file, p + done, chunk);
-    if (written == static_cast<UINT>(HFILE_ERROR) || written == 0) {
-      ok = false;
-      break;
-    }
-    done += written;
-  }
-  if (_lclose(file) == HFILE_ERROR) ok = false;
-  return ok ? EWriteFile::kWritten : EWriteFile::kWriteFailed;
 }
 
 bool CWin32Platform::CreateFileLink(const std::string& link, const std::string& target) {

@@ -35,7 +35,6 @@ class CWin32Platform : public CLauncherPlatform {
   bool RemoveDir(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
   bool QueryFreeSpace(const std::string& folder, std::uint64_t* bytes) override;
-  EWriteFile WriteNewFile(const std::string& path, const void* data, std::size_t size) override;
   bool CreateFileLink(const std::string& link, const std::string& target) override;
   void ScheduleRemoval(const std::vector<std::string>& paths) override;
 

@@ -146,6 +146,20 @@ class CFakePlatform : public CLauncherPlatform {
       *size = m_owner->archive.size();
       return true;
     }
+    // As on Windows: all of it read into memory first, then written in one piece.
+    EExtract ExtractTo(const std::string& path, const unsigned char* head, std::size_t headSize,
+                       std::uint64_t offset, std::uint64_t size) override {
+      auto buffer = m_owner->Allocate(headSize + size);
+      if (!buffer) return EExtract::kNoMemory;
+      std::size_t got = 0;
+      if (!Read(offset, buffer.get(), static_cast<std::size_t>(size), &got) || got != size) {
+        return EExtract::kReadFailed;
+      }
+      std::string bytes = headSize ? std::string(reinterpret_cast<const char*>(head), headSize)
+                                   : std::string();
+      bytes.append(reinterpret_cast<const char*>(buffer.get()), got);
+      return m_owner->WriteFile(path, bytes);
+    }
 
    private:
     CFakePlatform* m_owner;
@@ -222,19 +236,19 @@ class CFakePlatform : public CLauncherPlatform {
     *bytes = freeSpace;
     return true;
   }
-  EWriteFile WriteNewFile(const std::string& path, const void* data, std::size_t size) override {
+  // Creates a file as the Windows launcher does: through the ANSI form of its path.
+  EExtract WriteFile(const std::string& path, const std::string& bytes) {
     const std::string n = Norm(path);
     const bool ansi = std::none_of(n.begin(), n.end(), [](char c) { return c & 0x80; });
     if (!ansi || openFailsFor.count(FileName(n)) || !dirs.count(Parent(n))) {
-      return EWriteFile::kOpenFailed;
+      return EExtract::kOpenFailed;
     }
-    std::string bytes(static_cast<const char*>(data), size);
     if (writeFailsFor.count(FileName(n))) {
-      files[n] = bytes.substr(0, size / 2);
-      return EWriteFile::kWriteFailed;
+      files[n] = bytes.substr(0, bytes.size() / 2);
+      return EExtract::kWriteFailed;
     }
     files[n] = bytes;
-    return EWriteFile::kWritten;
+    return EExtract::kWritten;
   }
   bool CreateFileLink(const std::string& link, const std::string& target) override {
     if (linkFails || !dirs.count(Parent(Norm(link)))) return false;

@@ -60,18 +60,29 @@ TEST(posix_platform_test, t_switch_base_is_created_folder_by_folder) {
   EXPECT_TRUE(fs::is_directory(t / "a/b/c/_qv_kb_temp_0"));
 }
 
-TEST(posix_platform_test, writing_a_file_never_follows_a_link) {
+TEST(posix_platform_test, extraction_writes_the_head_and_copies_the_rest) {
   TempDir t;
+  const std::string big = [] {
+    std::string b(3 * 1024 * 1024 + 17, '\0');
+    for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<char>((i * 7919) >> 3);
+    return b;
+  }();
+  WriteFile(t / "archive", "0123456789" + big);
   CPosixPlatform p(1, kArgv);
-  EXPECT_EQ(p.WriteNewFile(t / "f", "abc", 3), EWriteFile::kWritten);
-  EXPECT_EQ(ReadFile(t / "f"), "abc");
-  EXPECT_EQ(p.WriteNewFile(t / "f", "x", 1), EWriteFile::kWritten);  // truncates
-  EXPECT_EQ(ReadFile(t / "f"), "x");
+  auto archive = p.OpenArchive(t / "archive");
+  ASSERT_NE(archive, nullptr);
+  const unsigned char head[] = {'A', 'B'};
+  EXPECT_EQ(archive->ExtractTo(t / "f", head, 2, 3, 4), EExtract::kWritten);
+  EXPECT_EQ(ReadFile(t / "f"), "AB3456");
+  EXPECT_EQ(archive->ExtractTo(t / "f", nullptr, 0, 10, big.size()), EExtract::kWritten);
+  EXPECT_EQ(ReadFile(t / "f"), big) << "an existing file is truncated and rewritten";
+  EXPECT_EQ(archive->ExtractTo(t / "g", nullptr, 0, 10 + big.size() - 5, 6), EExtract::kReadFailed);
+
   WriteFile(t / "victim", "theirs");
   fs::create_symlink(t / "victim", t / "link");
-  EXPECT_EQ(p.WriteNewFile(t / "link", "abc", 3), EWriteFile::kOpenFailed);
+  EXPECT_EQ(archive->ExtractTo(t / "link", head, 2, 0, 1), EExtract::kOpenFailed);
   EXPECT_EQ(ReadFile(t / "victim"), "theirs");
-  EXPECT_EQ(p.WriteNewFile(t / "missing/f", "abc", 3), EWriteFile::kOpenFailed);
+  EXPECT_EQ(archive->ExtractTo(t / "missing/f", head, 2, 0, 1), EExtract::kOpenFailed);
 }
 
 TEST(posix_platform_test, archive_reads_are_positioned_and_short_only_at_the_end) {

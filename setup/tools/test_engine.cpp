@@ -3,6 +3,7 @@
 // It appends a report of one run to the file named by VG_TEST_ENGINE_REPORT:
 //
 //   run
+//   start_ns=N                the steady clock when it started, in nanoseconds
 //   arg=ARGUMENT              one line per argument after the program name
 //   exe=PATH                  where the launcher put it
 //   dir_mode=700              (POSIX) permission bits of that folder
@@ -71,6 +72,7 @@ std::string ValueOf(const std::vector<std::string>& args, const std::string& pre
 }  // namespace
 
 int main(int argc, char** argv) {
+  const auto started = std::chrono::steady_clock::now().time_since_epoch();
   std::vector<std::string> args(argv + 1, argv + argc);
   const fs::path exe = OwnPath(argv[0]);
   std::error_code ec;
@@ -95,6 +97,7 @@ int main(int argc, char** argv) {
   if (const char* report = std::getenv("VG_TEST_ENGINE_REPORT")) {
     std::ostringstream r;
     r << "run\n";
+    r << "start_ns=" << std::chrono::duration_cast<std::chrono::nanoseconds>(started).count() << "\n";
     for (const std::string& a : args) r << "arg=" << a << "\n";
     r << "exe=" << exe.string() << "\n";
 #ifndef _WIN32
