@@ -81,7 +81,8 @@ double Median(std::vector<double> v) {
 int main(int argc, char** argv) {
   const fs::path bin = argc > 1 ? fs::path(argv[1]) : fs::canonical("/proc/self/exe").parent_path();
   const int runs = argc > 2 ? std::atoi(argv[2]) : 30;
-  const fs::path work = fs::temp_directory_path() / ("vg-bench-launcher-" + std::to_string(getpid()));
+  const fs::path work =
+      fs::temp_directory_path() / ("vg-bench-launcher-" + std::to_string(getpid()));
   fs::create_directories(work / "tmp");
 
   const fs::path engine = work / "qvsetup.exe", lua = work / "lua5.3.dll";
@@ -101,8 +102,8 @@ int main(int argc, char** argv) {
   for (int i = -3; i < runs; ++i) {  // three warm-up rounds
     fs::remove(report);
     const std::int64_t t0 = NowNs();
-    const int rc = Spawn({(work / "setup").string()},
-                         {"TMPDIR=" + (work / "tmp").string(), "VG_TEST_ENGINE_REPORT=" + report.string()});
+    const int rc = Spawn({(work / "setup").string()}, {"TMPDIR=" + (work / "tmp").string(),
+                                                       "VG_TEST_ENGINE_REPORT=" + report.string()});
     const std::int64_t t1 = NowNs();
     const std::int64_t started = StartFromReport(report);
     if (rc != 0 || started < 0) {
@@ -123,8 +124,9 @@ int main(int argc, char** argv) {
   fs::remove_all(work);
 
   const double a = Median(toEngine), w = Median(whole), c = Median(cp);
-  std::printf("median of %d runs: launcher start to engine start %.1f ms (whole run %.1f ms), "
-              "cp %.1f ms; ratio %.2f x (target <= 1.5), whole run %.2f x\n",
-              runs, a, w, c, a / c, w / c);
+  std::printf(
+      "median of %d runs: launcher start to engine start %.1f ms (whole run %.1f ms), "
+      "cp %.1f ms; ratio %.2f x (target <= 1.5), whole run %.2f x\n",
+      runs, a, w, c, a / c, w / c);
   return 0;
 }

@@ -19,7 +19,7 @@ namespace vgsetup {
 inline std::size_t Utf16Units(std::string_view text) {
   std::size_t units = 0;
   for (unsigned char c : text) {
-    if ((c & 0xC0) == 0x80) continue;  // continuation byte
+    if ((c & 0xC0) == 0x80) continue;           // continuation byte
     units += (c >= 0xF0 && c <= 0xF4) ? 2 : 1;  // four-byte sequences need a surrogate pair
   }
   return units;

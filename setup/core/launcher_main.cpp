@@ -42,9 +42,9 @@ int LauncherMain(CLauncherPlatform& platform) {
   std::string commandLine;
   std::vector<std::string> argv;
   platform.ReadCommandLine(&commandLine, &argv);
-  extractor.SetCommandLine(commandLine, argv.empty()
-                                            ? std::vector<std::string>()
-                                            : std::vector<std::string>(argv.begin() + 1, argv.end()));
+  extractor.SetCommandLine(commandLine,
+                           argv.empty() ? std::vector<std::string>()
+                                        : std::vector<std::string>(argv.begin() + 1, argv.end()));
   for (const std::string& argument : argv) ApplySwitch(extractor, argument);
 
   int result = kResultOk;

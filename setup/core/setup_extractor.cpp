@@ -260,7 +260,8 @@ int CSetupExtractor::ExtractEngine() {
   if (size > BytesLeftFrom(m_nOffset)) return Fail(kResultReadPayload, text::kReadEngine);
   // The scrambled head is restored here; the rest goes from the file to the engine as is.
   unsigned char head[kScrambledHeadSize];
-  const std::size_t headSize = static_cast<std::size_t>(std::min<std::uint64_t>(size, kScrambledHeadSize));
+  const std::size_t headSize =
+      static_cast<std::size_t>(std::min<std::uint64_t>(size, kScrambledHeadSize));
   if (!ReadExactly(m_nOffset, head, headSize)) return Fail(kResultReadPayload, text::kReadEngine);
   for (std::size_t i = 0; i < headSize; ++i) head[i] ^= kScrambleByte;
 

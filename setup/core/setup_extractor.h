@@ -22,13 +22,13 @@ namespace vgsetup {
 // exit code.
 enum : int {
   kResultOk = 0,
-  kResultCancelled = 5,       // the user declined to let the engine run; no message
+  kResultCancelled = 5,  // the user declined to let the engine run; no message
   kResultOpenArchive = 50,
   kResultAllocBuffer = 51,
   kResultNoDataSegment = 52,  // also a header that ends before the total size
   kResultNoSetupSize = 53,
-  kResultReadPayload = 54,    // memory or read failures for the engine and the Lua library
-  kResultWriteFile = 55,      // writing the two files, or starting the engine
+  kResultReadPayload = 54,  // memory or read failures for the engine and the Lua library
+  kResultWriteFile = 55,    // writing the two files, or starting the engine
   kResultTempFolder = 56,
   kResultDiskSpace = 57,
   kResultNoLuaSize = 58,

@@ -64,7 +64,8 @@ class CPosixArchive : public CArchiveFile {
     const int out =
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (out < 0) return EExtract::kOpenFailed;
-    EExtract result = WriteAll(out, head, headSize) ? Copy(out, offset, size) : EExtract::kWriteFailed;
+    EExtract result =
+        WriteAll(out, head, headSize) ? Copy(out, offset, size) : EExtract::kWriteFailed;
     if (::close(out) != 0 && result == EExtract::kWritten) result = EExtract::kWriteFailed;
     return result;
   }
@@ -235,9 +236,7 @@ bool CPosixPlatform::GetCurrentDir(std::string* path) {
   }
 }
 
-bool CPosixPlatform::SetCurrentDir(const std::string& path) {
-  return ::chdir(path.c_str()) == 0;
-}
+bool CPosixPlatform::SetCurrentDir(const std::string& path) { return ::chdir(path.c_str()) == 0; }
 
 EPathKind CPosixPlatform::GetPathKind(const std::string& path) {
   struct stat st;
@@ -250,9 +249,7 @@ EPathKind CPosixPlatform::GetPathKind(const std::string& path) {
   return EPathKind::kFile;
 }
 
-bool CPosixPlatform::MakeDir(const std::string& path) {
-  return ::mkdir(path.c_str(), 0777) == 0;
-}
+bool CPosixPlatform::MakeDir(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
 
 ECreateDir CPosixPlatform::CreatePrivateDir(const std::string& path) {
   // mkdir never follows a link and fails on anything that exists, so the folder is ours.
@@ -342,8 +339,8 @@ EStartResult CPosixPlatform::StartProcess(const CEngineCommand& command,
   for (const std::string& a : command.vArguments) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t pid = -1;
-  if (::posix_spawn(&pid, command.strEnginePath.c_str(), nullptr, nullptr, argv.data(),
-                    environ) != 0) {
+  if (::posix_spawn(&pid, command.strEnginePath.c_str(), nullptr, nullptr, argv.data(), environ) !=
+      0) {
     return EStartResult::kFailed;
   }
   if (m_enginePidFd >= 0) ::close(m_enginePidFd);

@@ -9,7 +9,9 @@
 #endif
 #include "platform/win32_platform.h"
 
+// windows.h first: the other system headers build on it.
 #include <windows.h>
+
 #include <sddl.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -28,8 +30,8 @@ constexpr DWORD kLoadLibrarySearchSystem32 = 0x00000800;
 
 std::wstring Wide(const std::string& utf8) {
   if (utf8.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   if (n <= 0) return std::wstring();
   std::wstring w(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &w[0], n);
@@ -84,7 +86,8 @@ class CWin32Archive : public CArchiveFile {
     *got = 0;
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(offset);
-    if (offset > 0x7FFFFFFFFFFFFFFFull || !SetFilePointerEx(m_hFile, position, nullptr, FILE_BEGIN)) {
+    if (offset > 0x7FFFFFFFFFFFFFFFull ||
+        !SetFilePointerEx(m_hFile, position, nullptr, FILE_BEGIN)) {
       return false;
     }
     auto* out = static_cast<unsigned char*>(buffer);
@@ -359,8 +362,30 @@ void CWin32Platform::ScheduleRemoval(const std::vector<std::string>& paths) {
   }
 }
 
-bool CWin32Platform::GetUserSid(std::string* sid) {
+namespace {
+
+// The string form (S-1-...) of a security identifier, by ConvertSidToStringSidW from the
+// system's own Advapi32.dll, loaded by full path.
+bool GetUserSidString(PSID user, std::string* sid) {
   typedef BOOL(WINAPI * ConvertSidToStringSidWFn)(PSID, LPWSTR*);
+  const std::wstring system = SystemDirectory();
+  HMODULE advapi = system.empty() ? nullptr : LoadLibraryW((system + L"Advapi32.dll").c_str());
+  if (!advapi) return false;
+  bool ok = false;
+  auto convert = ProcAs<ConvertSidToStringSidWFn>(GetProcAddress(advapi, "ConvertSidToStringSidW"));
+  LPWSTR text = nullptr;
+  if (convert && convert(user, &text) && text) {
+    *sid = Utf8(text);
+    ok = true;
+    LocalFree(text);
+  }
+  FreeLibrary(advapi);
+  return ok;
+}
+
+}  // namespace
+
+bool CWin32Platform::GetUserSid(std::string* sid) {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
   bool ok = false;
@@ -368,20 +393,7 @@ bool CWin32Platform::GetUserSid(std::string* sid) {
   void* buffer = LocalAlloc(LPTR, room);
   DWORD needed = 0;
   if (buffer && GetTokenInformation(token, TokenUser, buffer, room, &needed)) {
-    PSID user = static_cast<TOKEN_USER*>(buffer)->User.Sid;
-    const std::wstring system = SystemDirectory();
-    HMODULE advapi = system.empty() ? nullptr : LoadLibraryW((system + L"Advapi32.dll").c_str());
-    if (advapi) {
-      auto convert =
-          ProcAs<ConvertSidToStringSidWFn>(GetProcAddress(advapi, "ConvertSidToStringSidW"));
-      LPWSTR text = nullptr;
-      if (convert && convert(user, &text) && text) {
-        *sid = Utf8(text);
-        ok = true;
-        LocalFree(text);
-      }
-      FreeLibrary(advapi);
-    }
+    ok = GetUserSidString(static_cast<TOKEN_USER*>(buffer)->User.Sid, sid);
   }
   if (buffer) LocalFree(buffer);
   CloseHandle(token);

@@ -27,7 +27,7 @@ struct RunResult {
 // Runs `program` in `cwd` with extra environment entries; output goes to files, so a
 // process left running by the program does not hold the caller up.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-              const std::map<std::string, std::string>& env, const std::string& cwd) {
+                     const std::map<std::string, std::string>& env, const std::string& cwd) {
   TempDir io;
   std::vector<std::string> strings = {program};
   strings.insert(strings.end(), args.begin(), args.end());
@@ -111,9 +111,9 @@ class e2e_test : public ::testing::Test {
     WriteFile(t / "lua5.3.dll", "LUA LIBRARY");
     m_data = "VGTEST " + settings + "\n" + std::string(100, 'd');
     WriteFile(t / "data", m_data);
-    std::vector<std::string> args = {"--launcher", kBin + "/setup", "--engine", engine,
-                                     "--lua", t / "lua5.3.dll", "--data", t / "data",
-                                     "-o", t / "setup"};
+    std::vector<std::string> args = {"--launcher", kBin + "/setup",  "--engine", engine,
+                                     "--lua",      t / "lua5.3.dll", "--data",   t / "data",
+                                     "-o",         t / "setup"};
     args.insert(args.end(), options.begin(), options.end());
     const RunResult r = RunProgram(kBin + "/mksetup", args, {}, t.path().string());
     EXPECT_EQ(r.code, 0) << r.err;
@@ -123,7 +123,7 @@ class e2e_test : public ::testing::Test {
 
   RunResult RunSetup(const std::vector<std::string>& args) {
     return RunProgram(t / "setup", args,
-               {{"TMPDIR", t / "tmp"}, {"VG_TEST_ENGINE_REPORT", t / "report"}}, t / "work");
+                      {{"TMPDIR", t / "tmp"}, {"VG_TEST_ENGINE_REPORT", t / "report"}}, t / "work");
   }
 
   std::vector<std::string> Handoff() const {
@@ -145,11 +145,11 @@ TEST_F(e2e_test, mksetup_writes_the_payload_layout) {
     WriteFile(t / "engine", engine);
     WriteFile(t / "lua", "LUA");
     WriteFile(t / "data", "DATA");
-    const RunResult r = RunProgram(kBin + "/mksetup",
-                            {"--launcher", t / "launcher", "--engine", t / "engine", "--lua",
-                             t / "lua", "--data", t / "data", "--multi-segment",
-                             "--compression", "7", "-o", t / "out"},
-                            {}, t.path().string());
+    const RunResult r =
+        RunProgram(kBin + "/mksetup",
+                   {"--launcher", t / "launcher", "--engine", t / "engine", "--lua", t / "lua",
+                    "--data", t / "data", "--multi-segment", "--compression", "7", "-o", t / "out"},
+                   {}, t.path().string());
     ASSERT_EQ(r.code, 0) << r.err;
     const std::string out = ReadFile(t / "out");
     const std::size_t s = std::max<std::size_t>(launcherSize, 32000);
@@ -188,15 +188,19 @@ TEST_F(e2e_test, mksetup_refuses_what_would_not_work) {
     int code;
     std::string message;
   } cases[] = {
-      {{"--launcher", t / "signed", "--engine", t / "f"}, 1,
+      {{"--launcher", t / "signed", "--engine", t / "f"},
+       1,
        "holds the data segment signature at offset 5"},
       {{"--launcher", t / "big", "--engine", t / "f"}, 1, "must be smaller than 10 MiB"},
-      {{"--launcher", t / "small", "--engine", t / "nothing"}, 1,
+      {{"--launcher", t / "small", "--engine", t / "nothing"},
+       1,
        "cannot read engine '" + (t / "nothing") + "': No such file or directory"},
       {{"--launcher", t / "small", "--engine", t.path().string()}, 1, "not a regular file"},
-      {{"--launcher", t / "small", "--engine", t / "f", "--compression", "256"}, 2,
+      {{"--launcher", t / "small", "--engine", t / "f", "--compression", "256"},
+       2,
        "--compression needs a number from 0 to 255"},
-      {{"--launcher", t / "small", "--engine", t / "f", "--bogus"}, 2,
+      {{"--launcher", t / "small", "--engine", t / "f", "--bogus"},
+       2,
        "unknown argument '--bogus'"},
   };
   for (const auto& c : cases) {
@@ -208,7 +212,8 @@ TEST_F(e2e_test, mksetup_refuses_what_would_not_work) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(t / "out"));
   }
-  const RunResult missing = RunProgram(kBin + "/mksetup", {"--launcher", t / "small"}, {}, t / "work");
+  const RunResult missing =
+      RunProgram(kBin + "/mksetup", {"--launcher", t / "small"}, {}, t / "work");
   EXPECT_EQ(missing.code, 2);
   EXPECT_NE(missing.err.find("missing --engine, --lua, --data, -o"), std::string::npos);
   const RunResult help = RunProgram(kBin + "/mksetup", {"--help"}, {}, t / "work");

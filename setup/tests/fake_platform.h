@@ -21,8 +21,8 @@ namespace vgsetup::test {
 class CFakePlatform : public CLauncherPlatform {
  public:
   CFakePlatform() {
-    for (const char* d : {"C:", "C:\\Downloads", "C:\\Temp", "C:\\Work", "C:\\ProgramData", "D:",
-                          "E:"}) {
+    for (const char* d :
+         {"C:", "C:\\Downloads", "C:\\Temp", "C:\\Work", "C:\\ProgramData", "D:", "E:"}) {
       dirs.insert(d);
     }
   }
@@ -30,9 +30,9 @@ class CFakePlatform : public CLauncherPlatform {
   // --- The launcher's own file -------------------------------------------------------------
   std::string ownPath = "C:\\Downloads\\setup.exe";
   bool ownPathFails = false;
-  bool unicodePath = false;  // the own path has no ANSI form
-  std::string archive;       // its bytes
-  int openFailures = 0;      // the next N opens fail
+  bool unicodePath = false;                  // the own path has no ANSI form
+  std::string archive;                       // its bytes
+  int openFailures = 0;                      // the next N opens fail
   std::uint64_t readFailsFrom = UINT64_MAX;  // reads that reach this offset fail
   bool sizeQueryFails = false;
   int opens = 0;
@@ -50,7 +50,8 @@ class CFakePlatform : public CLauncherPlatform {
   std::set<std::string> mkdirFails;   // folders that cannot be created
   std::set<std::string> chdirFails;   // folders that cannot be made current
   std::set<std::string> createRaces;  // someone else creates these just before we do
-  std::set<std::string> openFailsFor;   // file names (qvsetup.exe, lua5.3.dll) that cannot be created
+  std::set<std::string>
+      openFailsFor;  // file names (qvsetup.exe, lua5.3.dll) that cannot be created
   std::set<std::string> writeFailsFor;  // file names whose writing falls short
   std::uint64_t freeSpace = 50000000000ull;
   bool freeSpaceFails = false;
@@ -78,7 +79,8 @@ class CFakePlatform : public CLauncherPlatform {
   bool preloads = false;
   std::string commandLine;
   std::vector<std::string> argv = {"C:\\Downloads\\setup.exe"};
-  std::vector<std::string> events;  // "harden", "release", "cursor", "debug:CAPTION", "error:CAPTION", "start"
+  std::vector<std::string>
+      events;  // "harden", "release", "cursor", "debug:CAPTION", "error:CAPTION", "start"
   std::vector<std::pair<std::string, std::string>> debugBoxes, errorBoxes;
   std::vector<unsigned> pauses;
 
@@ -155,8 +157,8 @@ class CFakePlatform : public CLauncherPlatform {
       if (!Read(offset, buffer.get(), static_cast<std::size_t>(size), &got) || got != size) {
         return EExtract::kReadFailed;
       }
-      std::string bytes = headSize ? std::string(reinterpret_cast<const char*>(head), headSize)
-                                   : std::string();
+      std::string bytes =
+          headSize ? std::string(reinterpret_cast<const char*>(head), headSize) : std::string();
       bytes.append(reinterpret_cast<const char*>(buffer.get()), got);
       return m_owner->WriteFile(path, bytes);
     }
@@ -334,10 +336,9 @@ struct SetupFile {
   }
   std::string Build() const {
     std::string out(imageSize, 'M');
-    const std::uint64_t total = totalSize
-                                    ? totalSize
-                                    : imageSize + kHeaderSize + engine.size() + 8 + lua.size() +
-                                          data.size();
+    const std::uint64_t total =
+        totalSize ? totalSize
+                  : imageSize + kHeaderSize + engine.size() + 8 + lua.size() + data.size();
     out += Header(total);
     std::string scrambled = engine;
     for (std::size_t i = 0; i < scrambled.size() && i < kScrambledHeadSize; ++i) {

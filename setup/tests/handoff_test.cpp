@@ -21,7 +21,8 @@ class handoff_test : public FakeLauncherTest {
   const std::string kSid = "S-1-5-21-1004336348-1177238915-682003330-1001";
   const std::string kHandoff =
       "__QVAOFF:3937818 \"__QVAFN:C:\\Downloads\\setup.exe\" \"__QVCT:0\" \"__QVTSS:7267966\" "
-      "\"__QVSID:" + kSid + "\"";
+      "\"__QVSID:" +
+      kSid + "\"";
 };
 
 TEST_F(handoff_test, argument_string_and_vector) {
@@ -34,7 +35,10 @@ TEST_F(handoff_test, argument_string_and_vector) {
   } cases[] = {
       {"no arguments", "", {}, true, kHandoff},
       {"/W", "/W", {"/W"}, true, "/W " + kHandoff},
-      {"token query fails", "", {}, false,
+      {"token query fails",
+       "",
+       {},
+       false,
        "__QVAOFF:3937818 \"__QVAFN:C:\\Downloads\\setup.exe\" \"__QVCT:0\" \"__QVTSS:7267966\""},
   };
   for (const auto& c : cases) {
@@ -53,8 +57,8 @@ TEST_F(handoff_test, argument_string_and_vector) {
     EXPECT_EQ(f.starts[0].strArguments, c.expected);
     EXPECT_EQ(f.starts[0].strEnginePath, "C:\\Temp\\_qv_kb_temp_0\\qvsetup.exe");
     std::vector<std::string> argv = c.args;
-    for (const char* a : {"__QVAOFF:3937818", "__QVAFN:C:\\Downloads\\setup.exe", "__QVCT:0",
-                          "__QVTSS:7267966"}) {
+    for (const char* a :
+         {"__QVAOFF:3937818", "__QVAFN:C:\\Downloads\\setup.exe", "__QVCT:0", "__QVTSS:7267966"}) {
       argv.push_back(a);
     }
     if (c.sid) argv.push_back("__QVSID:" + kSid);
@@ -200,8 +204,8 @@ TEST_F(handoff_test, clean_up_deletes_schedules_or_keeps) {
   populate(f);
   ex.CleanUpFiles();
   ASSERT_EQ(f.scheduled.size(), 1u);
-  EXPECT_EQ(f.scheduled[0], (std::vector<std::string>{dir + "\\qvsetup.exe", dir + "\\lua5.3.dll",
-                                                      dir + "\\"}));
+  EXPECT_EQ(f.scheduled[0],
+            (std::vector<std::string>{dir + "\\qvsetup.exe", dir + "\\lua5.3.dll", dir + "\\"}));
   EXPECT_TRUE(f.Exists(dir + "\\qvsetup.exe"));
 
   // Debug: nothing happens.

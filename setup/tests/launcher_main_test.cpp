@@ -1,9 +1,10 @@
 // The main flow: switches, attempts, the message and the exit code.
+#include "core/launcher_main.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "core/launcher_main.h"
 #include "tests/launcher_test_util.h"
 
 namespace vgsetup::test {
@@ -23,8 +24,8 @@ TEST_F(launcher_main_test, a_launcher_without_payload_tries_five_times_then_repo
   EXPECT_EQ(fake.errorBoxes[0].second, "Could not find data segment");
   // Hardening comes first; the preloaded libraries go before the message.
   EXPECT_EQ(fake.events.front(), "harden");
-  EXPECT_EQ(fake.events, (std::vector<std::string>{"harden", "cursor", "release",
-                                                   "error:Launcher Error"}));
+  EXPECT_EQ(fake.events,
+            (std::vector<std::string>{"harden", "cursor", "release", "error:Launcher Error"}));
 }
 
 TEST_F(launcher_main_test, a_complete_run) {

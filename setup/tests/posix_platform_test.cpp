@@ -1,10 +1,11 @@
 // The POSIX services of the launcher, on the real file system and with real processes.
+#include "platform/posix_platform.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/setup_extractor.h"
-#include "platform/posix_platform.h"
 #include "tests/posix_test_util.h"
 
 namespace vgsetup::test {
@@ -144,8 +145,8 @@ TEST(posix_platform_test, engine_exit_codes) {
   const struct {
     const char* body;
     std::uint32_t code;
-  } cases[] = {{"exit 0", 0}, {"exit 3", 3}, {"exit 55", 55}, {"kill -9 $$", 137},
-               {"kill -TERM $$", 143}};
+  } cases[] = {
+      {"exit 0", 0}, {"exit 3", 3}, {"exit 55", 55}, {"kill -9 $$", 137}, {"kill -TERM $$", 143}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
     TempDir t;

@@ -39,7 +39,8 @@ class TempDir {
   fs::path m_path;
 };
 
-inline void WriteFile(const fs::path& p, const std::string& bytes, fs::perms mode = fs::perms::none) {
+inline void WriteFile(const fs::path& p, const std::string& bytes,
+                      fs::perms mode = fs::perms::none) {
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();

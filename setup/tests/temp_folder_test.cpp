@@ -31,7 +31,8 @@ TEST_F(temp_folder_test, stale_folders_are_reused_only_when_they_hold_just_an_en
        {{"_qv_kb_temp_0\\lua5.3.dll", "old"}},
        "C:\\Temp\\_qv_kb_temp_1\\"},
       {"leftovers in _0 and _1",
-       {{"_qv_kb_temp_0\\lua5.3.dll", "old"}, {"_qv_kb_temp_1\\qvsetup.exe", "old"},
+       {{"_qv_kb_temp_0\\lua5.3.dll", "old"},
+        {"_qv_kb_temp_1\\qvsetup.exe", "old"},
         {"_qv_kb_temp_1\\x", "x"}},
        "C:\\Temp\\_qv_kb_temp_2\\"},
   };
@@ -78,9 +79,9 @@ TEST_F(temp_folder_test, an_unusable_t_switch_base_falls_back_to_the_temporary_p
     const char* override;
     const char* mkdirFails;
   } cases[] = {
-      {"\\\\server\\share\\setup", ""},  // no drive letter
+      {"\\\\server\\share\\setup", ""},      // no drive letter
       {"E:\\Locked\\Work", "E:\\Locked\\"},  // a folder that cannot be made
-      {"ab", ""},  // fewer than three characters: no effect
+      {"ab", ""},                            // fewer than three characters: no effect
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.override);
@@ -168,8 +169,11 @@ TEST_F(temp_folder_test, needs_two_million_bytes_free) {
     std::uint64_t free;
     bool fails;
     int result;
-  } cases[] = {{2000000, false, 0}, {1999999, false, 57}, {0, false, 57},
-               {5000000000ull, false, 0}, {5000000000ull, true, 57}};
+  } cases[] = {{2000000, false, 0},
+               {1999999, false, 57},
+               {0, false, 57},
+               {5000000000ull, false, 0},
+               {5000000000ull, true, 57}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.free);
     CFakePlatform f;

@@ -60,8 +60,9 @@ std::uint64_t SizeOf(const std::string& what, const std::string& path) {
   std::error_code ec;
   if (!fs::is_regular_file(fs::path(path), ec)) {
     throw BuildError("cannot read " + what + " " + Quoted(path) + ": " +
-                     (ec ? ec.message() : fs::exists(fs::path(path)) ? "not a regular file"
-                                                                     : "no such file"));
+                     (ec                           ? ec.message()
+                      : fs::exists(fs::path(path)) ? "not a regular file"
+                                                   : "no such file"));
   }
   const std::uint64_t size = fs::file_size(fs::path(path), ec);
   if (ec) throw BuildError("cannot read " + what + " " + Quoted(path) + ": " + ec.message());
@@ -87,7 +88,8 @@ void CopyInto(std::ofstream& out, const std::string& what, const std::string& pa
         static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - done));
     in.read(buffer.data(), static_cast<std::streamsize>(want));
     if (static_cast<std::size_t>(in.gcount()) != want) {
-      throw BuildError("cannot read " + what + " " + Quoted(path) + ": it changed while being read");
+      throw BuildError("cannot read " + what + " " + Quoted(path) +
+                       ": it changed while being read");
     }
     for (std::size_t i = 0; i < want && done + i < scrambled; ++i) {
       buffer[i] = static_cast<char>(static_cast<unsigned char>(buffer[i]) ^ kScrambleByte);
@@ -136,14 +138,12 @@ std::uint64_t Build(const Options& o) {
   const std::uint64_t dataSize = SizeOf("setup data", o.data);
 
   const std::uint64_t signatureAt = std::max<std::uint64_t>(launcherSize, kSignatureSearchStart);
-  const std::uint64_t totalSize =
-      signatureAt + kHeaderSize + engineSize + 8 + luaSize + dataSize;
+  const std::uint64_t totalSize = signatureAt + kHeaderSize + engineSize + 8 + luaSize + dataSize;
 
   const fs::path target(o.output);
   std::random_device random;
-  const fs::path temp = target.parent_path() /
-                        ("." + target.filename().string() + ".mksetup-" +
-                         std::to_string(random()) + ".tmp");
+  const fs::path temp = target.parent_path() / ("." + target.filename().string() + ".mksetup-" +
+                                                std::to_string(random()) + ".tmp");
   struct TempGuard {
     fs::path path;
     bool keep = false;
@@ -161,7 +161,8 @@ std::uint64_t Build(const Options& o) {
   const std::vector<char> padding(static_cast<std::size_t>(signatureAt - launcherSize), '\0');
   out.write(padding.data(), static_cast<std::streamsize>(padding.size()));
   char header[18];
-  for (std::size_t k = 0; k < kSignatureLength; ++k) header[k] = static_cast<char>(SignatureByte(k));
+  for (std::size_t k = 0; k < kSignatureLength; ++k)
+    header[k] = static_cast<char>(SignatureByte(k));
   header[16] = o.multiSegment ? 1 : 0;
   header[17] = static_cast<char>(o.compression);
   out.write(header, sizeof header);
@@ -204,7 +205,8 @@ bool ParseCompression(const std::string& text, unsigned* value) {
 int main(int argc, char** argv) {
   Options o;
   auto fail = [](const std::string& message) {
-    std::cerr << "mksetup: " << message << "\n" << "Run 'mksetup --help' for usage.\n";
+    std::cerr << "mksetup: " << message << "\n"
+              << "Run 'mksetup --help' for usage.\n";
     return 2;
   };
   for (int i = 1; i < argc; ++i) {

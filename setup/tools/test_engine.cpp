@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
   if (const char* report = std::getenv("VG_TEST_ENGINE_REPORT")) {
     std::ostringstream r;
     r << "run\n";
-    r << "start_ns=" << std::chrono::duration_cast<std::chrono::nanoseconds>(started).count() << "\n";
+    r << "start_ns=" << std::chrono::duration_cast<std::chrono::nanoseconds>(started).count()
+      << "\n";
     for (const std::string& a : args) r << "arg=" << a << "\n";
     r << "exe=" << exe.string() << "\n";
 #ifndef _WIN32
