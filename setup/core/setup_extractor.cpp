@@ -170,7 +170,7 @@ bool CSetupExtractor::MakeNumberedFolder(const std::string& base, std::string* f
     if (!CPathText::Fits(candidate + m_platform.Separator() + kEngineFileName)) return false;
     switch (m_platform.GetPathKind(candidate)) {
       case EPathKind::kLink:
-      case EPathKind::kFile:
+      case EPathKind::kOther:
         continue;  // never followed, never touched
       case EPathKind::kDirectory:
         // A stale folder that holds nothing but an engine program is cleaned and reused;

@@ -57,7 +57,9 @@ struct CEngineCommand {
 
 enum class EStartResult { kStarted, kCancelled, kFailed };
 enum class ECreateDir { kCreated, kExists, kFailed };
-enum class EPathKind { kAbsent, kDirectory, kFile, kLink };
+// kOther: something the launcher must leave alone (a file, something it cannot examine, or
+// on POSIX a folder that belongs to another user).
+enum class EPathKind { kAbsent, kDirectory, kOther, kLink };
 
 class CLauncherPlatform {
  public:

@@ -242,11 +242,14 @@ EPathKind CPosixPlatform::GetPathKind(const std::string& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) {
     // Something that cannot be examined is never taken for absent.
-    return (errno == ENOENT || errno == ENOTDIR) ? EPathKind::kAbsent : EPathKind::kFile;
+    return (errno == ENOENT || errno == ENOTDIR) ? EPathKind::kAbsent : EPathKind::kOther;
   }
   if (S_ISLNK(st.st_mode)) return EPathKind::kLink;
-  if (S_ISDIR(st.st_mode)) return EPathKind::kDirectory;
-  return EPathKind::kFile;
+  // Another user's folder is never cleaned: in a shared /tmp its owner could swap it for a
+  // link between our look and our deletion. Our own folders only we can rename there.
+  if (S_ISDIR(st.st_mode))
+    return st.st_uid == ::geteuid() ? EPathKind::kDirectory : EPathKind::kOther;
+  return EPathKind::kOther;
 }
 
 bool CPosixPlatform::MakeDir(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }

@@ -300,11 +300,11 @@ EPathKind CWin32Platform::GetPathKind(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? EPathKind::kAbsent
-                                                                            : EPathKind::kFile;
+                                                                            : EPathKind::kOther;
   }
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EPathKind::kLink;  // links, junctions
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EPathKind::kDirectory;
-  return EPathKind::kFile;
+  return EPathKind::kOther;
 }
 
 bool CWin32Platform::MakeDir(const std::string& path) {

@@ -199,7 +199,7 @@ class CFakePlatform : public CLauncherPlatform {
     const std::string n = Norm(path);
     if (links.count(n)) return EPathKind::kLink;
     if (dirs.count(n)) return EPathKind::kDirectory;
-    if (files.count(n)) return EPathKind::kFile;
+    if (files.count(n)) return EPathKind::kOther;
     return EPathKind::kAbsent;
   }
   bool MakeDir(const std::string& path) override {

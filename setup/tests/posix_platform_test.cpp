@@ -51,6 +51,21 @@ TEST(posix_platform_test, the_temporary_folder_passes_over_links_and_reuses_stal
   EXPECT_EQ(fs::current_path(), before);
 }
 
+TEST(posix_platform_test, another_users_stale_folder_is_left_alone) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a folder of another user";
+  TempDir t;
+  fs::create_directory(t / "_qv_kb_temp_0");
+  WriteFile(t / "_qv_kb_temp_0/qvsetup.exe", "theirs");
+  ASSERT_EQ(::chown((t / "_qv_kb_temp_0").c_str(), 65534, 65534), 0);
+  CPosixPlatform p(1, kArgv);
+  EXPECT_EQ(p.GetPathKind(t / "_qv_kb_temp_0"), EPathKind::kOther);
+  CSetupExtractor ex(p);
+  ex.m_szTempOverride.Assign(t.path().string());
+  ASSERT_EQ(ex.PrepareTempFolder(), 0);
+  EXPECT_EQ(ex.m_szTempLaunchPath.str(), t / "_qv_kb_temp_1/");
+  EXPECT_EQ(ReadFile(t / "_qv_kb_temp_0/qvsetup.exe"), "theirs");
+}
+
 TEST(posix_platform_test, t_switch_base_is_created_folder_by_folder) {
   TempDir t;
   CPosixPlatform p(1, kArgv);

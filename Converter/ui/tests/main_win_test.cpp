@@ -1,0 +1,605 @@
+// The main window driven through its controls: layout, styles and pages, domain
+// lock, list commands, colours, target folder, keys and the settings it keeps.
+#include <wx/dcmemory.h>
+#include <wx/display.h>
+#include <wx/listbox.h>
+#include <wx/stattext.h>
+#include <wx/uiaction.h>
+
+#include "pages/style_checks.h"
+#include "ui/config_store.h"
+#include "ui/domains_dlg.h"
+#include "ui/tests/main_win_fixture.h"
+
+namespace vg::test {
+namespace {
+
+using ui::CMainWin;
+using ui::DialogRect;
+using ui::FindChildById;
+using ui::FromWx;
+
+// ---------------------------------------------------------------------------------
+// Layout
+
+struct Placed {
+  int id;
+  const char* text;  // nullptr: not checked
+  int x, y, w, h;
+};
+
+const Placed kLayout[] = {
+    {ui::IDC_IMAGE_LIST, nullptr, 8, 16, 356, 102},
+    {ui::IDC_ADD_FILES, "Add file(s)", 372, 16, 66, 14},
+    {ui::IDC_ADD_FOLDER, "Add folder", 372, 32, 66, 14},
+    {ui::IDC_REMOVE_SELECTED, "Remove selected", 372, 52, 66, 14},
+    {ui::IDC_CLEAR_LIST, "Clear list", 372, 68, 66, 14},
+    {ui::IDC_MOVE_UP, "Move up", 372, 88, 66, 14},
+    {ui::IDC_MOVE_DOWN, "Move down", 372, 104, 66, 14},
+    {ui::IDC_STYLE_LINK, "Targeted link", 12, 137, 84, 10},
+    {ui::IDC_STYLE_TEXT2IMAGE, "Text to image", 99, 137, 84, 10},
+    {ui::IDC_STYLE_IMAGE2TEXT, "Image to text", 186, 137, 84, 10},
+    {ui::IDC_STYLE_IMAGE2IMAGE, "Image to image", 273, 137, 84, 10},
+    {ui::IDC_STYLE_SLIDESHOW, "Slideshow", 360, 137, 60, 10},
+    {ui::IDC_STYLE_FRAME, nullptr, 14, 150, 414, 92},
+    {ui::IDC_MESSAGE_LOADING, nullptr, 72, 248, 362, 14},
+    {ui::IDC_MESSAGE_STATUS, nullptr, 72, 266, 362, 14},
+    {ui::IDC_BACK_COLOR, nullptr, 72, 284, 36, 14},
+    {ui::IDC_TEXT_COLOR, nullptr, 72, 301, 36, 14},
+    {ui::IDC_PREVIEW, nullptr, 114, 285, 66, 30},
+    {ui::IDC_BORDER_WIDTH, nullptr, 264, 284, 54, 14},
+    {ui::IDC_BORDER_SPIN, nullptr, 318, 284, 11, 14},
+    {ui::IDC_DOMAIN_LOCK, "Lock to domain:", 12, 325, 66, 12},
+    {ui::IDC_TARGET_FOLDER, nullptr, 60, 345, 314, 14},
+    {ui::IDC_BROWSE_TARGET, "Browse", 384, 345, 50, 14},
+    {ui::IDC_OPEN_TARGET, "Open target folder on completion", 60, 364, 122, 10},
+    {ui::IDC_PROGRESS, nullptr, 12, 380, 312, 14},
+    {ui::IDC_START, "Start", 330, 380, 50, 14},
+    {ui::IDC_STOP, "Stop", 386, 380, 50, 14},
+    {ui::IDC_ABOUT, "About", 12, 404, 50, 14},
+    {ui::IDC_CLOSE, "Close", 386, 404, 50, 14},
+};
+
+TEST_F(main_win_test, layout_in_dialog_units) {
+  CMainWin& w = Open();
+  EXPECT_EQ(FromWx(w.GetTitle()), "Vellagard Web Converter");
+  EXPECT_EQ(w.GetClientSize(), ui::DialogSize(&w, 447, 423));
+  EXPECT_FALSE(w.HasFlag(wxRESIZE_BORDER));
+  EXPECT_FALSE(w.HasFlag(wxMAXIMIZE_BOX));
+  EXPECT_TRUE(w.HasFlag(wxMINIMIZE_BOX));
+  EXPECT_TRUE(w.GetIcon().IsOk());
+  for (const Placed& p : kLayout) {
+    SCOPED_TRACE(p.id);
+    wxWindow* c = FindChildById(&w, p.id);
+    ASSERT_NE(c, nullptr);
+    const wxRect expected = DialogRect(&w, p.x, p.y, p.w, p.h);
+    const wxRect actual = c->GetRect();
+    if (dynamic_cast<wxRadioButton*>(c) || dynamic_cast<wxCheckBox*>(c)) {
+      // May grow to the indicator's natural height, centred on its row.
+      EXPECT_EQ(actual.x, expected.x);
+      EXPECT_EQ(actual.width, expected.width);
+      EXPECT_GE(actual.height, expected.height);
+      EXPECT_NEAR(actual.y + actual.height / 2.0, expected.y + expected.height / 2.0, 1.0);
+    } else {
+      EXPECT_EQ(actual, expected);
+    }
+    if (p.text) {
+      EXPECT_EQ(FromWx(c->GetLabel()), p.text);
+    }
+  }
+  // Layouts scale with the font: a larger font gives a larger window.
+  EXPECT_GT(ui::DialogSize(&w, 447, 423).x, 447);
+}
+
+TEST_F(main_win_test, tab_order_follows_the_layout_with_the_pages_after_the_frame) {
+  CMainWin& w = Open();
+  std::vector<int> ids;
+  std::vector<std::string> labels;
+  for (wxWindow* c : w.GetChildren()) {
+    if (c->GetId() == wxID_STATIC) {
+      labels.push_back(FromWx(c->GetLabel()));
+    } else {
+      ids.push_back(dynamic_cast<ui::CStylePage*>(c) ? 0 : c->GetId());
+    }
+  }
+  const std::vector<int> expected = {1033, 1002, 1004, 1006, 1008, 1010, 1012, 1080, 1081, 1082, 1083, 1084,
+                                     1070, 0,    0,    0,    0,    0,    1038, 1039, 1040, 1041, 1042, 1043,
+                                     1044, 1055, 1045, 1046, 1003, 1005, 1054, 1007, 1009, 1011, 1016, 1022};
+  EXPECT_EQ(ids, expected);
+  EXPECT_EQ(labels, (std::vector<std::string>{"Image files to convert:", "Presentation style:",
+                                              "Loading message:", "Status message:", "Background color:",
+                                              "Text color:", "Border width (pixels):", "Target folder:"}));
+  // The pages, in style order, on the frame's rectangle.
+  const wxRect frame = FindChildById(&w, ui::IDC_STYLE_FRAME)->GetRect();
+  EXPECT_NE(dynamic_cast<ui::CDlgStyleLink*>(w.StylePage(0)), nullptr);
+  EXPECT_NE(dynamic_cast<ui::CDlgStyleText2Image*>(w.StylePage(1)), nullptr);
+  EXPECT_NE(dynamic_cast<ui::CDlgStyleImage2Text*>(w.StylePage(2)), nullptr);
+  EXPECT_NE(dynamic_cast<ui::CDlgStyleImage2Image*>(w.StylePage(3)), nullptr);
+  EXPECT_NE(dynamic_cast<ui::CDlgStyleSlideshow*>(w.StylePage(4)), nullptr);
+  for (int s = 0; s < 5; ++s) {
+    EXPECT_EQ(w.StylePage(s)->GetRect(), frame);
+    EXPECT_FALSE(w.StylePage(s)->HasFlag(wxBORDER_SIMPLE));
+  }
+  EXPECT_TRUE(FromWx(FindChildById(w.StylePage(4), ui::IDC_PAGE_DESCRIPTION)->GetLabel())
+                  .rfind("Use <Move up> and <Move down> buttons", 0) == 0);
+}
+
+// ---------------------------------------------------------------------------------
+// First start, styles and pages
+
+TEST_F(main_win_test, first_start_shows_the_defaults) {
+  CMainWin& w = Open();
+  EXPECT_TRUE(w.m_radioStyles[0]->GetValue());
+  EXPECT_TRUE(w.StylePage(0)->IsShown());
+  for (int s = 1; s < 5; ++s) EXPECT_FALSE(w.StylePage(s)->IsShown()) << s;
+  auto* link = dynamic_cast<ui::CDlgStyleLink*>(w.StylePage(0));
+  EXPECT_EQ(FromWx(link->m_editLink->GetValue()), kDefaultLink);
+  EXPECT_TRUE(link->m_frameButtons[0]->GetValue());
+  EXPECT_FALSE(link->m_editOtherFrame->IsEnabled());
+  EXPECT_EQ(FromWx(dynamic_cast<ui::CDlgStyleTextPage*>(w.StylePage(1))->m_editText->GetValue()), "Press here");
+  EXPECT_EQ(FromWx(dynamic_cast<ui::CDlgStyleTextPage*>(w.StylePage(2))->m_editText->GetValue()), "Press here");
+  EXPECT_FALSE(dynamic_cast<ui::CDlgStyleImage2Image*>(w.StylePage(3))->m_editFile->IsThisEnabled());
+  EXPECT_EQ(FromWx(dynamic_cast<ui::CDlgStyleSlideshow*>(w.StylePage(4))->m_editDelay->GetValue()), "1000");
+  EXPECT_EQ(FromWx(w.m_editMessageLoading->GetValue()), "Please wait while the image downloads...");
+  EXPECT_EQ(FromWx(w.m_editMessageStatus->GetValue()), "Quillmere - Protected image");
+  EXPECT_EQ(w.m_buttonBackColor->GetColor(), 0x000000u);
+  EXPECT_EQ(w.m_buttonTextColor->GetColor(), 0xFFFFFFu);
+  EXPECT_EQ(FromWx(w.m_editBorderWidth->GetValue()), "0");
+  EXPECT_FALSE(w.m_checkDomainLock->GetValue());
+  EXPECT_FALSE(w.m_comboDomain->IsEnabled());
+  // Only "localhost" is offered; it is entry 0 and selected.
+  EXPECT_EQ(w.DomainList(), std::vector<std::string>{"localhost"});
+  EXPECT_EQ(w.m_comboDomain->GetSelection(), 0);
+  EXPECT_EQ(FromWx(w.m_comboDomain->GetStringSelection()), "localhost");
+  EXPECT_TRUE(w.m_editTarget->GetValue().empty());
+  EXPECT_FALSE(w.m_checkOpenTarget->GetValue());
+  EXPECT_FALSE(w.m_buttonStop->IsEnabled());
+  EXPECT_TRUE(w.m_buttonStart->IsEnabled());
+  EXPECT_TRUE(services_.messages.empty());
+}
+
+TEST_F(main_win_test, choosing_a_style_shows_its_page_and_the_same_style_twice_changes_nothing) {
+  CMainWin& w = Open();
+  ASSERT_TRUE(ClickRadio(w.m_radioStyles[4]));
+  EXPECT_EQ(w.Settings().PresentationStyle, 4);
+  for (int s = 0; s < 5; ++s) EXPECT_EQ(w.StylePage(s)->IsShown(), s == 4) << s;
+
+  auto* slideshow = dynamic_cast<ui::CDlgStyleSlideshow*>(w.StylePage(4));
+  Type(slideshow->m_editDelay, "250");
+  ASSERT_TRUE(ClickRadio(w.m_radioStyles[4]));  // again: nothing happens
+  EXPECT_EQ(w.Settings().PresentationStyle, 4);
+  EXPECT_TRUE(w.StylePage(4)->IsShown());
+  EXPECT_EQ(FromWx(slideshow->m_editDelay->GetValue()), "250");
+
+  // Away and back: the page keeps what was typed, and nothing reached the settings.
+  ASSERT_TRUE(ClickRadio(w.m_radioStyles[1]));
+  auto* text2image = dynamic_cast<ui::CDlgStyleTextPage*>(w.StylePage(1));
+  Type(text2image->m_editText, "hover me");
+  ASSERT_TRUE(ClickRadio(w.m_radioStyles[4]));
+  ASSERT_TRUE(ClickRadio(w.m_radioStyles[1]));
+  EXPECT_EQ(FromWx(text2image->m_editText->GetValue()), "hover me");
+  ASSERT_TRUE(ClickRadio(w.m_radioStyles[4]));
+  EXPECT_EQ(FromWx(slideshow->m_editDelay->GetValue()), "250");
+  EXPECT_EQ(w.Settings().SlideshowDelay, 1000);
+  EXPECT_EQ(w.Settings().Text2ImageMessage, "Press here");
+}
+
+TEST_F(main_win_test, link_page_frame_buttons_and_frame_name_check) {
+  CMainWin& w = Open();
+  AddFiles(MakeImages(dir_ / "in", 1));
+  auto* link = dynamic_cast<ui::CDlgStyleLink*>(w.StylePage(0));
+  ASSERT_TRUE(ClickRadio(link->m_frameButtons[3]));
+  EXPECT_EQ(w.Settings().Frame, 3);
+  EXPECT_TRUE(link->m_editOtherFrame->IsEnabled());
+
+  // A frame name of spaces only: refused, stored empty, focus in the name box.
+  Type(link->m_editOtherFrame, "   ");
+  Type(link->m_editLink, "  https://example.com/  ");
+  ASSERT_TRUE(Click(w.m_buttonStart));
+  ASSERT_EQ(services_.MessageTexts(), std::vector<std::string>{"Please enter frame name!"});
+  EXPECT_EQ(services_.messages[0].icon, MessageIcon::Error);
+  EXPECT_TRUE(services_.questions.empty());
+  EXPECT_EQ(w.Settings().OtherFrame, "");
+  EXPECT_EQ(w.Settings().Link, "https://example.com/");
+  Settle();
+  EXPECT_EQ(wxWindow::FindFocus(), link->m_editOtherFrame);
+
+  // A name, then the top frame: the box is disabled but keeps its text.
+  Type(link->m_editOtherFrame, "main");
+  ASSERT_TRUE(ClickRadio(link->m_frameButtons[1]));
+  EXPECT_EQ(w.Settings().Frame, 1);
+  EXPECT_FALSE(link->m_editOtherFrame->IsEnabled());
+  EXPECT_EQ(FromWx(link->m_editOtherFrame->GetValue()), "main");
+}
+
+TEST_F(main_win_test, slideshow_delay_is_checked_at_start_and_kept_even_when_refused) {
+  CMainWin& w = Open();
+  AddFiles(MakeImages(dir_ / "in", 1));
+  ASSERT_TRUE(ClickRadio(w.m_radioStyles[4]));
+  auto* page = dynamic_cast<ui::CDlgStyleSlideshow*>(w.StylePage(4));
+  Type(page->m_editDelay, "0");
+  ASSERT_TRUE(Click(w.m_buttonStart));
+  EXPECT_EQ(services_.MessageTexts(), std::vector<std::string>{"Please enter positive integer value!"});
+  EXPECT_EQ(w.Settings().SlideshowDelay, 0);
+  Settle();
+  EXPECT_EQ(wxWindow::FindFocus(), page->m_editDelay);
+
+  // The arrows step within 1..60000 from what the box holds.
+  page->m_spinDelay->Step(1);
+  EXPECT_EQ(FromWx(page->m_editDelay->GetValue()), "2");  // 0 is below the range: taken as 1, then up
+  Type(page->m_editDelay, "90000");
+  page->m_spinDelay->Step(-1);
+  EXPECT_EQ(FromWx(page->m_editDelay->GetValue()), "59999");
+}
+
+TEST_F(main_win_test, image_to_image_browse_preview_and_missing_file) {
+  CMainWin& w = Open();
+  AddFiles(MakeImages(dir_ / "in", 1));
+  ASSERT_TRUE(ClickRadio(w.m_radioStyles[3]));
+  auto* page = dynamic_cast<ui::CDlgStyleImage2Image*>(w.StylePage(3));
+
+  ASSERT_TRUE(Click(w.m_buttonStart));
+  EXPECT_EQ(services_.MessageTexts(), std::vector<std::string>{"Please choose an image file!"});
+  ASSERT_TRUE(Click(page->m_buttonPreview));  // nothing chosen: nothing opens
+  EXPECT_TRUE(services_.opened.empty());
+
+  services_.file_answer = "/pictures/hover.png";
+  ASSERT_TRUE(Click(page->m_buttonBrowse));
+  EXPECT_EQ(w.Settings().Image2ImageFile, "/pictures/hover.png");
+  EXPECT_EQ(FromWx(page->m_editFile->GetValue()), "/pictures/hover.png");
+  // The page's Browse and Preview carry the ids of the window's own Browse and
+  // "Remove selected"; neither of those may react.
+  EXPECT_TRUE(services_.folders_offered.empty());
+  EXPECT_EQ(w.Images().size(), 1u);
+
+  services_.file_answer.reset();  // cancelled: nothing changes, started from the current file
+  ASSERT_TRUE(Click(page->m_buttonBrowse));
+  EXPECT_EQ(services_.files_offered.back(), "/pictures/hover.png");
+  EXPECT_EQ(w.Settings().Image2ImageFile, "/pictures/hover.png");
+
+  ASSERT_TRUE(Click(page->m_buttonPreview));
+  EXPECT_EQ(services_.opened, std::vector<std::string>{"/pictures/hover.png"});
+}
+
+// ---------------------------------------------------------------------------------
+// Domain lock
+
+TEST_F(main_win_test, domain_lock_enables_the_list_and_decides_the_key) {
+  store_.SetText(kSectionDomains, kEntryDomainNames, "example.org;Example.com;example.org");
+  CMainWin& w = Open();
+  EXPECT_EQ(w.DomainList(), (std::vector<std::string>{"Example.com", "example.org", "localhost"}));
+  EXPECT_EQ(w.m_comboDomain->GetCount(), 3u);
+  w.m_comboDomain->SetSelection(1);
+
+  // Unchecked: the drop-down is disabled and the key is empty despite the selection.
+  w.CollectOptions();
+  EXPECT_EQ(w.GetDomainKey(), "");
+  EXPECT_FALSE(w.m_comboDomain->IsEnabled());
+
+  ASSERT_TRUE(ClickCheck(w.m_checkDomainLock));
+  EXPECT_TRUE(w.Settings().DomainLock);
+  EXPECT_TRUE(w.m_comboDomain->IsEnabled());
+  w.CollectOptions();
+  EXPECT_EQ(w.GetDomainKey(), "example.org");
+
+  ASSERT_TRUE(ClickCheck(w.m_checkDomainLock));
+  EXPECT_FALSE(w.Settings().DomainLock);
+  EXPECT_FALSE(w.m_comboDomain->IsEnabled());
+  EXPECT_EQ(w.GetDomainKey(), "");
+}
+
+TEST_F(main_win_test, stored_domain_beyond_the_list_selects_the_first_entry) {
+  store_.SetText(kSectionDomains, kEntryDomainNames, "a.example;b.example");
+  store_.SetInt(kSectionGeneral, "Domain", 7);
+  Open();
+  EXPECT_EQ(win().m_comboDomain->GetSelection(), 0);
+  EXPECT_EQ(win().Settings().Domain, 0);
+  CloseWindow();
+  std::int32_t saved = -5;
+  ASSERT_TRUE(store_.GetInt(kSectionGeneral, "Domain", saved));
+  EXPECT_EQ(saved, 0);
+}
+
+TEST_F(main_win_test, edit_domains_adds_normalised_names_and_keeps_the_selection) {
+  store_.SetText(kSectionDomains, kEntryDomainNames, "zeta.example");
+  CMainWin& w = Open();
+  w.m_comboDomain->SetSelection(0);  // zeta.example
+  services_.on_modal = [](wxDialog& d) {
+    auto& dialog = dynamic_cast<ui::CDlgDomains&>(d);
+    dialog.m_editName->SetValue(wxString::FromUTF8("  Bücher.Example  "));
+    EXPECT_TRUE(dialog.AddName());
+    dialog.m_editName->SetValue("alpha.example");
+    EXPECT_TRUE(dialog.AddName());
+    return wxID_OK;
+  };
+  ASSERT_TRUE(Click(w.m_buttonEditDomains));
+  EXPECT_EQ(w.DomainList(),
+            (std::vector<std::string>{"alpha.example", "xn--bcher-kva.example", "zeta.example", "localhost"}));
+  EXPECT_EQ(FromWx(w.m_comboDomain->GetStringSelection()), "zeta.example");
+  CloseWindow();
+  std::string stored;
+  ASSERT_TRUE(store_.GetText(kSectionDomains, kEntryDomainNames, stored));
+  EXPECT_EQ(stored, "alpha.example;xn--bcher-kva.example;zeta.example");
+
+  // Cancel keeps the old names.
+  CMainWin& again = Open();
+  services_.on_modal = [](wxDialog& d) {
+    auto& dialog = dynamic_cast<ui::CDlgDomains&>(d);
+    dialog.m_listNames->SetSelection(0);
+    dialog.RemoveSelected();
+    return wxID_CANCEL;
+  };
+  ASSERT_TRUE(Click(again.m_buttonEditDomains));
+  EXPECT_EQ(again.DomainList().size(), 4u);
+}
+
+// ---------------------------------------------------------------------------------
+// List commands
+
+TEST_F(main_win_test, add_files_and_add_folder_fill_the_list_and_the_view_mirrors_it) {
+  CMainWin& w = Open();
+  const auto images = MakeImages(dir_ / "pics", 2);
+  WriteBytes(dir_ / "notes.txt", "not an image");
+  std::string upper = PathToUtf8(images[0]);
+  upper.replace(upper.size() - 8, 8, "IMG1.PNG");  // same file name, other case: a duplicate
+  services_.files_answer =
+      std::vector<std::string>{PathToUtf8(images[0]), PathToUtf8(images[1]), PathToUtf8(dir_ / "notes.txt"), upper};
+  ASSERT_TRUE(Click(w.m_buttonAddFiles));
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"img1.png", "img2.png", "notes.txt"}));
+  EXPECT_EQ(ShownRows(), ModelRows());
+  EXPECT_EQ(w.Images()[2].GetDimensionsText(), "ERROR!");
+  EXPECT_EQ(ui::FromWx(w.m_listImages->GetItemText(0, 3)), "21 x 11");
+  EXPECT_EQ(ui::FromWx(w.m_listImages->GetItemText(2, 0)), "3");
+  EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{2});
+
+  // Add folder: starts with no folder; takes images of sub-folders too.
+  MakeImages(dir_ / "more" / "sub", 2);
+  WriteBytes(dir_ / "more" / "a.bmp", "BM");
+  WritePng(dir_ / "more" / "PHOTO.JPG", 5, 5);  // accepted by its name; the probe decides the size
+  services_.folder_answer = PathToUtf8(dir_ / "more");
+  ASSERT_TRUE(Click(w.m_buttonAddFolder));
+  EXPECT_EQ(services_.folders_offered, std::vector<std::string>{""});
+  EXPECT_EQ(w.Images().size(), 6u);
+  EXPECT_EQ(ShownRows(), ModelRows());
+  EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{5});
+
+  services_.folder_answer.reset();  // cancelled: nothing changes
+  ASSERT_TRUE(Click(w.m_buttonAddFolder));
+  EXPECT_EQ(w.Images().size(), 6u);
+
+  // Double-click opens the first selected image.
+  Select({1, 3});
+  wxListEvent activated(wxEVT_LIST_ITEM_ACTIVATED, ui::IDC_IMAGE_LIST);
+  activated.SetEventObject(w.m_listImages);
+  w.m_listImages->ProcessWindowEvent(activated);
+  EXPECT_EQ(services_.opened, std::vector<std::string>{PathToUtf8(images[1])});
+}
+
+TEST_F(main_win_test, remove_move_and_clear) {
+  CMainWin& w = Open();
+  AddFiles(MakeImages(dir_ / "in", 5));
+
+  Select({1, 3});
+  ASSERT_EQ(w.m_listImages->SelectedRows(), (std::vector<int>{1, 3}));
+  ASSERT_EQ(FileNames(), (std::vector<std::string>{"img1.png", "img2.png", "img3.png", "img4.png", "img5.png"}));
+  ASSERT_TRUE(Click(w.m_buttonRemoveSelected));
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"img1.png", "img3.png", "img5.png"}));
+  EXPECT_TRUE(w.m_listImages->SelectedRows().empty());
+  EXPECT_EQ(ShownRows(), ModelRows());
+  EXPECT_EQ(ui::FromWx(w.m_listImages->GetItemText(2, 0)), "3");
+
+  Select({2, 0});  // only the first selected row moves
+  ASSERT_TRUE(Click(w.m_buttonMoveDown));
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"img3.png", "img1.png", "img5.png"}));
+  EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{1});
+  ASSERT_TRUE(Click(w.m_buttonMoveUp));
+  ASSERT_TRUE(Click(w.m_buttonMoveUp));  // already first: nothing changes
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"img1.png", "img3.png", "img5.png"}));
+  EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{0});
+  EXPECT_EQ(ShownRows(), ModelRows());
+
+  services_.answers = {false, true};
+  ASSERT_TRUE(Click(w.m_buttonClearList));  // No: kept
+  EXPECT_EQ(w.Images().size(), 3u);
+  ASSERT_TRUE(Click(w.m_buttonClearList));  // Yes: cleared
+  EXPECT_TRUE(w.Images().empty());
+  EXPECT_EQ(w.m_listImages->GetItemCount(), 0);
+  EXPECT_EQ(services_.questions, (std::vector<std::string>{"Remove all files from list?", "Remove all files from list?"}));
+  EXPECT_EQ(services_.question_defaults, (std::vector<bool>{false, false}));  // No is the default
+
+  ASSERT_TRUE(Click(w.m_buttonClearList));  // empty: asks nothing
+  EXPECT_EQ(services_.questions.size(), 2u);
+}
+
+// ---------------------------------------------------------------------------------
+// Colours
+
+TEST_F(main_win_test, colour_choice_sets_button_setting_and_preview_and_cancel_keeps_them) {
+  CMainWin& w = Open();
+  services_.colour_answer = 0x00336699;
+  ASSERT_TRUE(Click(w.m_buttonBackColor));
+  EXPECT_EQ(services_.colours_offered, std::vector<std::uint32_t>{0x000000});
+  EXPECT_EQ(w.m_buttonBackColor->GetColor(), 0x00336699u);
+  EXPECT_EQ(w.Settings().BackColor, 0x00336699u);
+  EXPECT_EQ(w.m_preview->GetBackColor(), 0x00336699u);
+
+  services_.colour_answer.reset();
+  ASSERT_TRUE(Click(w.m_buttonTextColor));
+  EXPECT_EQ(services_.colours_offered.back(), 0xFFFFFFu);
+  EXPECT_EQ(w.m_buttonTextColor->GetColor(), 0xFFFFFFu);
+  EXPECT_EQ(w.Settings().TextColor, 0xFFFFFFu);
+  EXPECT_EQ(w.m_preview->GetTextColor(), 0xFFFFFFu);
+
+  // The preview paints the text colour on the background colour.
+  const wxSize size = w.m_preview->GetClientSize();
+  wxBitmap bitmap(size.x, size.y, 24);
+  {
+    wxMemoryDC dc(bitmap);
+    ui::CColorPreview::Draw(dc, wxRect(size), w.m_preview->GetBackColor(), w.m_preview->GetTextColor(),
+                            w.m_preview->GetFont());
+  }
+  const wxImage image = bitmap.ConvertToImage();
+  EXPECT_EQ(wxColour(image.GetRed(1, 1), image.GetGreen(1, 1), image.GetBlue(1, 1)), wxColour(0x99, 0x66, 0x33));
+  // White text pixels, centred: found in the middle band, none in the corners.
+  int text_pixels = 0;
+  for (int x = 0; x < image.GetWidth(); ++x) {
+    for (int y = 0; y < image.GetHeight(); ++y) {
+      if (image.GetRed(x, y) == 0xFF && image.GetGreen(x, y) == 0xFF && image.GetBlue(x, y) == 0xFF) {
+        ++text_pixels;
+        EXPECT_TRUE(x > size.x / 8 && x < size.x * 7 / 8 && y > size.y / 8 && y < size.y * 7 / 8) << x << "," << y;
+      }
+    }
+  }
+  EXPECT_GT(text_pixels, 10);
+}
+
+// ---------------------------------------------------------------------------------
+// Target folder
+
+TEST_F(main_win_test, browse_takes_the_trimmed_field_even_when_cancelled) {
+  CMainWin& w = Open();
+  Type(w.m_editTarget, "  /srv/www/gallery  ");
+  ASSERT_TRUE(Click(w.m_buttonBrowse));  // cancelled
+  EXPECT_EQ(services_.folders_offered, std::vector<std::string>{"/srv/www/gallery"});
+  EXPECT_EQ(w.Settings().Target, "/srv/www/gallery");
+
+  services_.folder_answer = "/srv/www/other";
+  ASSERT_TRUE(Click(w.m_buttonBrowse));
+  EXPECT_EQ(w.Settings().Target, "/srv/www/other");
+  EXPECT_EQ(FromWx(w.m_editTarget->GetValue()), "/srv/www/other");
+}
+
+TEST_F(main_win_test, start_collects_trimmed_options_before_asking) {
+  CMainWin& w = Open();
+  AddFiles(MakeImages(dir_ / "in", 2));
+  Type(w.m_editMessageLoading, "  Loading, please wait  ");
+  Type(w.m_editMessageStatus, "\tMy gallery ");
+  Type(w.m_editBorderWidth, "12px");
+  Type(w.m_editTarget, "  " + PathToUtf8(dir_ / "out") + " ");
+  w.m_checkOpenTarget->SetValue(true);
+  services_.answers = {false};  // decline: nothing is written
+  ASSERT_TRUE(Click(w.m_buttonStart));
+  ASSERT_EQ(services_.questions.size(), 1u);
+  EXPECT_EQ(services_.questions[0],
+            "You are about to convert 2 image file(s).\nNote that files in the target folder will be "
+            "overwritten!\n\nAre you sure you want to continue?");
+  EXPECT_TRUE(services_.question_defaults[0]);
+  EXPECT_EQ(w.Settings().MessageLoading, "Loading, please wait");
+  EXPECT_EQ(w.Settings().MessageStatus, "My gallery");
+  EXPECT_EQ(w.Settings().BorderWidth, 12);
+  EXPECT_EQ(w.Settings().Target, PathToUtf8(dir_ / "out"));
+  EXPECT_TRUE(w.Settings().OpenTargetFolderOnCompletion);
+  EXPECT_EQ(w.Settings().Domain, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "out" / "img1.html"));
+  EXPECT_TRUE(services_.messages.empty());
+}
+
+TEST_F(main_win_test, start_with_an_empty_list_refuses) {
+  CMainWin& w = Open();
+  ASSERT_TRUE(Click(w.m_buttonStart));
+  EXPECT_EQ(services_.MessageTexts(), std::vector<std::string>{"Please add at least one image file!"});
+  EXPECT_TRUE(services_.questions.empty());
+}
+
+// ---------------------------------------------------------------------------------
+// Keys and closing
+
+// Presses a key on the real display, aimed at `focus`.
+void PressKey(wxWindow* focus, int key) {
+  wxUIActionSimulator sim;
+  focus->SetFocus();
+  Settle();
+  sim.MouseMove(focus->GetScreenRect().GetPosition() + wxPoint(3, 3));
+  Settle();
+  sim.Char(key);
+  for (int i = 0; i < 10; ++i) Settle();
+}
+
+TEST_F(main_win_test, enter_and_escape_do_nothing) {
+  CMainWin& w = Open();
+  w.Raise();
+  // Enter on Start would refuse the empty list with a message; Escape would close.
+  PressKey(w.m_buttonStart, WXK_RETURN);
+  PressKey(w.m_buttonStart, WXK_ESCAPE);
+  PressKey(w.m_editMessageLoading, WXK_RETURN);
+  PressKey(w.m_editMessageLoading, WXK_ESCAPE);
+  PressKey(dynamic_cast<ui::CDlgStyleLink*>(w.StylePage(0))->m_editLink, WXK_RETURN);
+  EXPECT_TRUE(w.IsShown());
+  EXPECT_TRUE(services_.messages.empty());
+
+  // The keys do reach the window: a typed letter lands in the box.
+  PressKey(w.m_editMessageStatus, 'x');
+  EXPECT_TRUE(FromWx(w.m_editMessageStatus->GetValue()).find('x') != std::string::npos)
+      << "the key simulation does not reach the window; the test above proves nothing";
+}
+
+TEST_F(main_win_test, close_button_and_close_command_close_the_window) {
+  CMainWin& w = Open();
+  ASSERT_TRUE(Click(w.m_buttonClose));
+  EXPECT_FALSE(w.IsShown());
+  w.Show();
+  Settle();
+  EXPECT_TRUE(w.Close());
+  EXPECT_FALSE(w.IsShown());
+}
+
+// ---------------------------------------------------------------------------------
+// Settings across starts
+
+TEST_F(main_win_test, settings_are_saved_at_close_and_restored_at_the_next_start) {
+  const auto file = dir_ / "config" / "Vellagard Web Converter.conf";
+  {
+    auto store = ui::CConfigSettingsStore::OpenFile(file);
+    store->WriteInt(kSectionGeneral, "DomainLock", 5);
+    store->WriteInt(kSectionLayout, "Left", 100);  // Top missing: the window is not moved there
+    ASSERT_TRUE(store->Flush());
+  }
+  {
+    auto store = ui::CConfigSettingsStore::OpenFile(file);
+    auto* w = new CMainWin(nullptr, *store, services_, BinDir());
+    w->Show();
+    Settle();
+    EXPECT_TRUE(w->m_checkDomainLock->GetValue());
+    EXPECT_TRUE(w->m_comboDomain->IsEnabled());
+    EXPECT_NE(w->GetPosition().x, 100);
+    ASSERT_TRUE(ClickRadio(w->m_radioStyles[2]));
+    services_.colour_answer = 0x00102030;
+    ASSERT_TRUE(Click(w->m_buttonBackColor));
+    services_.colour_answer = 0x00405060;
+    ASSERT_TRUE(Click(w->m_buttonTextColor));
+    Type(w->m_editMessageLoading, "typed but never started");  // not taken: no run
+    w->Move(140, 90);
+    Settle();
+    delete w;
+    ASSERT_TRUE(store->Flush());
+  }
+  {
+    auto store = ui::CConfigSettingsStore::OpenFile(file);
+    EXPECT_EQ(store->ReadInt(kSectionGeneral, "DomainLock", -1), 1);
+    EXPECT_EQ(store->ReadInt(kSectionGeneral, "PresentationStyle", -1), 2);
+    EXPECT_EQ(store->ReadInt(kSectionLayout, "Left", -1), 140);
+    EXPECT_EQ(store->ReadInt(kSectionLayout, "Top", -1), 90);
+    auto* w = new CMainWin(nullptr, *store, services_, BinDir());
+    w->Show();
+    Settle();
+    EXPECT_EQ(w->GetPosition(), wxPoint(140, 90));
+    EXPECT_TRUE(w->m_radioStyles[2]->GetValue());
+    EXPECT_TRUE(w->StylePage(2)->IsShown());
+    EXPECT_FALSE(w->StylePage(0)->IsShown());
+    EXPECT_EQ(w->m_buttonBackColor->GetColor(), 0x00102030u);
+    EXPECT_EQ(w->m_buttonTextColor->GetColor(), 0x00405060u);
+    EXPECT_EQ(w->m_preview->GetBackColor(), 0x00102030u);
+    EXPECT_EQ(FromWx(w->m_editMessageLoading->GetValue()), "Please wait while the image downloads...");
+    EXPECT_TRUE(w->m_checkDomainLock->GetValue());
+    delete w;
+  }
+}
+
+TEST_F(main_win_test, a_stored_position_off_every_screen_is_not_used) {
+  store_.SetInt(kSectionLayout, "Left", 50000);
+  store_.SetInt(kSectionLayout, "Top", 50000);
+  EXPECT_TRUE(wxDisplay::GetFromPoint(Open().GetPosition()) != wxNOT_FOUND);
+}
+
+}  // namespace
+}  // namespace vg::test
