@@ -11,7 +11,7 @@ namespace {
 
 struct Column {
   const char* heading;
-  int width;  // pixels at 96 dots per inch
+  int width;  // pixels for characters 6 pixels wide
   wxListColumnFormat format;
 };
 const Column kColumns[] = {
@@ -28,9 +28,12 @@ CImageListView::CImageListView(wxWindow* parent, wxWindowID id, const wxPoint& p
                                const wxSize& size, const CImageList& images)
     : wxListCtrl(parent, id, pos, size, wxLC_REPORT | wxLC_VIRTUAL | wxBORDER_THEME),
       m_images(images) {
-  // Each column at least as wide as its heading, so no heading is cut.
+  // The widths were made for an 8-point font with characters 6 pixels wide on
+  // average; they grow with the font in use, and never cut a heading.
+  const int char_width = std::max(1, ConvertDialogToPixels(wxSize(4, 0)).x);
   for (const Column& c : kColumns) {
-    AppendColumn(c.heading, c.format, std::max(FromDIP(c.width), GetTextExtent(c.heading).x + FromDIP(16)));
+    const int width = std::max(c.width * char_width / 6, GetTextExtent(c.heading).x + FromDIP(16));
+    AppendColumn(c.heading, c.format, width);
   }
   SetItemCount(0);
 }
