@@ -199,7 +199,7 @@ void CMainWin::CreateControls() {
 // Start-up, in order: page template, settings into the controls, window position,
 // the style pages' fields and the domain list, the chosen style, the enabling.
 void CMainWin::LoadState() {
-  m_pageTemplate = LoadPageTemplate(m_programFolder / kPageTemplateFileName);
+  m_templateLoaded = TryLoadPageTemplate(m_programFolder / kPageTemplateFileName, m_pageTemplate);
 
   LoadSettings(m_store, m_settings, m_position);
   m_domainNames = LoadDomainNames(m_store);
@@ -378,6 +378,14 @@ void CMainWin::OnStart(wxCommandEvent&) { StartConversion(); }
 
 void CMainWin::StartConversion() {
   if (m_flags.running) return;
+  if (!m_templateLoaded) {
+    // Every page would be written empty and the run would still report success.
+    ShowMessage("The page template could not be read:\n\n" +
+                    PathToUtf8(m_programFolder / kPageTemplateFileName) +
+                    "\n\nPages cannot be written without it. Please reinstall the converter.",
+                MessageIcon::Error);
+    return;
+  }
   ConversionInput input{m_settings, m_images, m_pageTemplate, m_programFolder, m_flags};
   try {
     vg::StartConversion(input, *this);

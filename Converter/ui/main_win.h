@@ -151,6 +151,7 @@ class CMainWin : public wxDialog, public IConversionHost {
   IUiServices& m_services;
   std::filesystem::path m_programFolder;
   std::string m_pageTemplate;
+  bool m_templateLoaded = false;  // false when template.html could not be read
   ConverterSettings m_settings;
   WindowPosition m_position;
   std::vector<std::string> m_domainNames;  // the user's names, as stored

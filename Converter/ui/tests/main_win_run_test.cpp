@@ -211,3 +211,31 @@ TEST_F(main_win_test, a_failing_image_names_its_source) {
 
 }  // namespace
 }  // namespace vg::test
+
+namespace vg::test {
+namespace {
+
+TEST_F(main_win_test, a_missing_page_template_refuses_start_instead_of_writing_empty_pages) {
+  const auto program = dir_ / "program";  // a program folder without template.html
+  std::filesystem::create_directories(program);
+  std::filesystem::copy_file(BinDir() / "vgi.js", program / "vgi.js");
+  auto* w = new ui::CMainWin(nullptr, store_, services_, program);
+  w->Show();
+  Settle();
+  const auto images = MakeImages(dir_ / "in", 1);
+  services_.files_answer = std::vector<std::string>{PathToUtf8(images[0])};
+  ASSERT_TRUE(Click(w->m_buttonAddFiles));
+  const auto target = dir_ / "out";
+  std::filesystem::create_directories(target);
+  Type(w->m_editTarget, PathToUtf8(target));
+  ASSERT_TRUE(Click(w->m_buttonStart));
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_EQ(services_.messages[0].icon, MessageIcon::Error);
+  EXPECT_NE(services_.messages[0].text.find(PathToUtf8(program / "template.html")), std::string::npos);
+  EXPECT_TRUE(services_.questions.empty());
+  EXPECT_TRUE(ListFolder(target).empty());
+  delete w;
+}
+
+}  // namespace
+}  // namespace vg::test
