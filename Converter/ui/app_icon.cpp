@@ -2,6 +2,9 @@
 
 #include <wx/image.h>
 #include <wx/mstream.h>
+#ifdef __WXMSW__
+#include <wx/msw/wrapwin.h>
+#endif
 
 namespace vg::ui {
 
@@ -10,7 +13,7 @@ const wxIconBundle& GetAppIconBundle() {
     wxIconBundle icons;
 #ifdef __WXMSW__
     // Icon group 128 of the program's resources.
-    icons.AddIcon("#128", wxGetInstance());
+    icons.AddIcon("#128", ::GetModuleHandle(nullptr));
 #else
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
     for (std::size_t i = 0; i < kAppIconImageCount; ++i) {

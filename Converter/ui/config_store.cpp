@@ -81,9 +81,8 @@ std::int32_t CConfigSettingsStore::ReadInt(std::string_view section, std::string
   long value = 0;
   if (!m_config->Read(Key(section, entry), &value)) return default_value;
   // A number beyond 32 bits can only come from editing the file by hand.
-  if (static_cast<long long>(value) < INT32_MIN || static_cast<long long>(value) > INT32_MAX) {
-    return default_value;
-  }
+  const long long wide = value;
+  if (wide < INT32_MIN || wide > INT32_MAX) return default_value;
   return static_cast<std::int32_t>(value);
 }
 

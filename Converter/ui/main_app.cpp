@@ -19,7 +19,9 @@ bool CMainApp::OnInit() {
   SetVendorName(kCompany);
   SetAppName(kProgramTitle);
   SetAppDisplayName(kProgramTitle);
+#if wxUSE_LIBPNG
   wxImage::AddHandler(new wxPNGHandler);
+#endif
   return true;
 }
 
