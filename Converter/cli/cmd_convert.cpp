@@ -197,6 +197,17 @@ int Convert(const ConvertOptions& o) {
   if (!o.yes && !StdinIsTerminal()) {
     return UsageError("no terminal to confirm the conversion on; pass --yes to convert without asking");
   }
+  const std::filesystem::path program_folder = GetProgramFolder();
+  const std::filesystem::path template_file = program_folder / "template.html";
+  std::string page_template;
+  if (!TryLoadPageTemplate(template_file, page_template)) {
+    // Every page would be written empty and the run would still report success.
+    std::fprintf(stderr,
+                 "vellagard: %s: cannot read the page template; pages cannot be written without it "
+                 "(reinstall the converter)\n",
+                 PathToUtf8(template_file).c_str());
+    return kExitFailed;
+  }
   // A missing target folder is made, as users of command-line tools expect.
   std::error_code ec;
   const auto target = PathFromUtf8(TrimText(o.target));
@@ -209,8 +220,6 @@ int Convert(const ConvertOptions& o) {
     }
   }
 
-  const std::filesystem::path program_folder = GetProgramFolder();
-  const std::string page_template = LoadPageTemplate(program_folder / "template.html");
   RunFlags flags;
   CliHost host(o, s, flags);
   InstallInterruptHandler();

@@ -154,6 +154,25 @@ TEST(cli_convert_test, failures_exit_1_and_name_the_file) {
   EXPECT_NE(missing.err.find("nothing-here.jpg"), std::string::npos) << missing.err;
 }
 
+// Without its page template the tool would write empty pages and report success.
+TEST(cli_convert_test, missing_template_is_an_error) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "program");
+  std::filesystem::copy_file(test::VellagardExe(), dir / "program" / "vellagard");
+  std::filesystem::copy_file(std::filesystem::path(VG_BIN_DIR) / "vgi.js", dir / "program" / "vgi.js");
+  const std::string cmd = test::ShellQuote((dir / "program" / "vellagard").string()) + " convert -y -o " +
+                          test::ShellQuote((dir / "out").string()) + " " +
+                          test::ShellQuote((kSamples / "lantern.gif").string()) + " 2>" +
+                          test::ShellQuote((dir / "err").string());
+  const int status = std::system(cmd.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(ReadBytes(dir / "err").find((dir / "program" / "template.html").string() +
+                                        ": cannot read the page template"),
+            std::string::npos)
+      << ReadBytes(dir / "err");
+  EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+}
+
 TEST(cli_convert_test, verbose_lists_each_image) {
   TempDir dir;
   auto in = CopySamples(dir);
