@@ -106,38 +106,66 @@
     return (c >= 48 && c <= 57) || (c >= 65 && c <= 90) || (c >= 97 && c <= 103);
   }
 
-  // Reads the header of a protected file. Returns { mode, keyText, bodyOffset }.
-  function parseHeader(bytes) {
+  // Reads the header of a protected file. Returns { mode, keyText, bodyOffset }. With
+  // `partial` set (the start of a file still arriving), returns null where more bytes
+  // could still make a sound header.
+  function parseHeader(bytes, partial) {
+    if (bytes.length < HEADER_SIZE && partial) return null;
     const looksProtected =
       bytes.length >= HEADER_SIZE &&
       bytes[0] === 0x51 && bytes[1] === 0x4c && bytes[2] === 0x4d &&
       bytes[4] === 0x62 && bytes[5] === 0x31 && bytes[6] === 0x5a && bytes[7] === 0x60;
-    if (!looksProtected) throw new ViewerError('not-protected', 'not a protected image file');
+    if (!looksProtected) throw new ViewerError('not-protected', 'is not a protected image file');
     const mode = bytes[3];
     if (mode === MODE_KEYLESS) return { mode, keyText: '', bodyOffset: HEADER_SIZE };
     if (mode !== MODE_KEYED) {
-      throw new ViewerError('not-protected', 'unknown protection mode ' + mode);
+      throw new ViewerError('not-protected', 'is not a protected image file (unknown mode ' + mode + ')');
     }
-    const end = Math.min(bytes.length, HEADER_SIZE + MAX_KEY_TEXT + 1);
+    const limit = HEADER_SIZE + MAX_KEY_TEXT + 1;
+    const end = Math.min(bytes.length, limit);
     let keyText = '';
+    const damaged = new ViewerError('bad-header', 'has a damaged header');
     for (let i = HEADER_SIZE; i < end; i++) {
       const c = bytes[i];
       if (c === KEY_TERMINATOR) {
-        if (keyText.length === 0) break;
+        if (keyText.length === 0) throw damaged;
         return { mode, keyText, bodyOffset: i + 1 };
       }
-      if (!isKeyTextChar(c)) break;
+      if (!isKeyTextChar(c)) throw damaged;
       keyText += String.fromCharCode(c);
     }
-    throw new ViewerError('bad-header', 'damaged header');
+    if (partial && end < limit) return null; // the key text goes on in bytes still to come
+    throw damaged;
   }
 
-  // XORs bytes[offset ...] with the repeating `pattern`, in place.
-  function unscramble(bytes, offset, pattern) {
+  // XORs bytes[offset ...] with the repeating `pattern`, starting at pattern position
+  // `phase`, in place. The bulk goes four bytes at a time against the pattern repeated
+  // to a whole number of words.
+  function unscramble(bytes, offset, pattern, phase) {
     const period = pattern.length;
     const n = bytes.length;
-    let k = 0;
-    for (let j = offset; j < n; j++) {
+    let j = offset;
+    let k = phase || 0;
+    while (j < n && ((bytes.byteOffset + j) & 3) !== 0) {
+      bytes[j++] ^= pattern[k];
+      if (++k === period) k = 0;
+    }
+    const words = (n - j) >> 2;
+    if (words >= 64) {
+      // `period` words hold the pattern four times over, starting at phase k.
+      const block = new Uint8Array(period * 4);
+      for (let i = 0; i < block.length; i++) block[i] = pattern[(k + i) % period];
+      const mask = new Uint32Array(block.buffer);
+      const data = new Uint32Array(bytes.buffer, bytes.byteOffset + j, words);
+      let w = 0;
+      for (let i = 0; i < words; i++) {
+        data[i] ^= mask[w];
+        if (++w === period) w = 0;
+      }
+      j += words * 4;
+      k = (k + words * 4) % period;
+    }
+    for (; j < n; j++) {
       bytes[j] ^= pattern[k];
       if (++k === period) k = 0;
     }
@@ -185,23 +213,107 @@
     return '';
   }
 
+  // Unscrambles a protected file for a page at `hostname` as its bytes arrive, chunk
+  // by chunk, in place. A file locked to another site is refused as soon as its header
+  // is in, before anything is unscrambled. The keyless pattern needs the body's length:
+  // `fileLength` (the announced length of the whole file, 0 when unknown) lets it start
+  // at once; when it was unknown or wrong, finish() unscrambles with the real length.
+  class BodyDecoder {
+    constructor(hostname, fileLength) {
+      this.hostname = hostname;
+      this.fileLength = fileLength > 0 ? fileLength : 0;
+      this.head = null; // the first bytes, until the header is complete
+      this.header = null;
+      this.chunks = [];
+      this.length = 0;
+      this.pattern = null;
+      this.assumed = -1; // the body length the keyless pattern was made for
+    }
+
+    push(chunk) {
+      if (!this.header) {
+        this.head = this.head ? concatBytes([this.head, chunk]) : chunk;
+        const header = parseHeader(this.head, true);
+        if (!header) return;
+        if (isLockedFor(header, this.hostname)) {
+          throw new ViewerError('locked', 'This image is locked to another web site.');
+        }
+        this.header = header;
+        chunk = this.head.subarray(header.bodyOffset);
+        this.head = null;
+        if (header.mode === MODE_KEYED) {
+          this.pattern = keyStream(header, 0);
+        } else if (this.fileLength > header.bodyOffset) {
+          this.assumed = this.fileLength - header.bodyOffset;
+          this.pattern = keyStream(header, this.assumed);
+        }
+      }
+      if (chunk.length === 0) return;
+      if (this.pattern) unscramble(chunk, 0, this.pattern, this.length % this.pattern.length);
+      this.chunks.push(chunk);
+      this.length += chunk.length;
+    }
+
+    // Returns { type, mime, chunks, length }: the image's bytes in order.
+    finish() {
+      if (!this.header) {
+        parseHeader(this.head || new Uint8Array(0), false); // throws what is wrong
+      }
+      if (this.length === 0) throw new ViewerError('empty', 'holds no image');
+      if (this.header.mode === MODE_KEYLESS && this.assumed !== this.length) {
+        const right = keyStream(this.header, this.length);
+        let at = 0;
+        for (const chunk of this.chunks) {
+          if (this.pattern) unscramble(chunk, 0, this.pattern, at % 256); // undo the guess
+          unscramble(chunk, 0, right, at % 256);
+          at += chunk.length;
+        }
+        this.pattern = right;
+        this.assumed = this.length;
+      }
+      const type = detectImageType(firstBytes(this.chunks, 32));
+      if (!type) {
+        throw new ViewerError('unknown-type', 'does not hold a GIF, JPEG, PNG, TIFF or BMP image');
+      }
+      return { type, mime: IMAGE_TYPES[type], chunks: this.chunks, length: this.length };
+    }
+
+    // Overwrites every byte it holds.
+    wipe() {
+      for (const chunk of this.chunks) chunk.fill(0);
+      if (this.head) this.head.fill(0);
+    }
+  }
+
+  function concatBytes(parts) {
+    let n = 0;
+    for (const p of parts) n += p.length;
+    const out = new Uint8Array(n);
+    let at = 0;
+    for (const p of parts) {
+      out.set(p, at);
+      at += p.length;
+    }
+    return out;
+  }
+
+  function firstBytes(chunks, n) {
+    const out = [];
+    for (const chunk of chunks) {
+      for (let i = 0; i < chunk.length && out.length < n; i++) out.push(chunk[i]);
+      if (out.length >= n) break;
+    }
+    return Uint8Array.from(out);
+  }
+
   // Unscrambles a whole protected file in place for a page at `hostname`.
   // Returns { type, mime, bytes } where `bytes` is a view of the image inside `buffer`.
-  // A file locked to another site is refused before anything is unscrambled.
   function decodeProtected(buffer, hostname) {
     const all = buffer instanceof Uint8Array ? buffer : new Uint8Array(buffer);
-    const header = parseHeader(all);
-    if (isLockedFor(header, hostname)) {
-      throw new ViewerError('locked', 'This image is locked to another web site.');
-    }
-    const bytes = all.subarray(header.bodyOffset);
-    if (bytes.length === 0) throw new ViewerError('empty', 'holds no image');
-    unscramble(bytes, 0, keyStream(header, bytes.length));
-    const type = detectImageType(bytes);
-    if (!type) {
-      throw new ViewerError('unknown-type', 'does not hold a GIF, JPEG, PNG, TIFF or BMP image');
-    }
-    return { type, mime: IMAGE_TYPES[type], bytes };
+    const decoder = new BodyDecoder(hostname, all.length);
+    decoder.push(all);
+    const image = decoder.finish();
+    return { type: image.type, mime: image.mime, bytes: image.chunks[0] };
   }
 
   // ---------------------------------------------------------------------------
@@ -709,37 +821,54 @@
   const viewers = [];
   const started = new WeakSet();
 
-  function fetchFrame(url, name) {
-    return fetch(url, { credentials: 'same-origin' }).then(
-      (response) => {
-        if (!response.ok) {
-          throw new ViewerError('http', 'could not be loaded (HTTP ' + response.status + ')');
-        }
-        return response.arrayBuffer();
-      },
-      () => {
-        throw new ViewerError('network', 'could not be loaded');
-      }
-    ).then(decodeFrame);
-  }
-
-  // Unscrambles a fetched file and decodes the image to an ImageBitmap; the
-  // unscrambled bytes are wiped as soon as the browser has its copy.
-  async function decodeFrame(buffer) {
-    const all = new Uint8Array(buffer);
+  // Fetches and decodes one frame to an ImageBitmap. The bytes are unscrambled as they
+  // arrive and wiped as soon as the browser has its copy for decoding.
+  async function fetchFrame(url) {
+    let response;
     try {
-      const image = decodeProtected(all, location.hostname);
+      response = await fetch(url, { credentials: 'same-origin' });
+    } catch (e) {
+      throw new ViewerError('network', 'could not be loaded');
+    }
+    if (!response.ok) throw new ViewerError('http', 'could not be loaded (HTTP ' + response.status + ')');
+    const encoded = (response.headers.get('Content-Encoding') || 'identity') !== 'identity';
+    const announced = encoded ? 0 : Number(response.headers.get('Content-Length')) || 0;
+    const decoder = new BodyDecoder(location.hostname, announced);
+    try {
+      const reader = response.body && response.body.getReader ? response.body.getReader() : null;
+      if (reader) {
+        try {
+          for (;;) {
+            const { done, value } = await reader.read();
+            if (done) break;
+            decoder.push(value);
+          }
+        } catch (e) {
+          reader.cancel().catch(() => {});
+          if (e instanceof ViewerError) throw e;
+          throw new ViewerError('network', 'could not be loaded completely');
+        }
+      } else {
+        decoder.push(new Uint8Array(await response.arrayBuffer()));
+      }
+      const image = decoder.finish();
       if (image.type !== 'tiff') {
-        const blob = new Blob([image.bytes], { type: image.mime });
-        all.fill(0);
+        const blob = new Blob(image.chunks, { type: image.mime });
+        decoder.wipe();
         try {
           return await createImageBitmap(blob, { imageOrientation: 'from-image' });
         } catch (e) {
           throw new ViewerError('decode', 'is damaged or cut short and cannot be shown');
         }
       }
-      const tiff = await decodeTiff(image.bytes);
-      all.fill(0);
+      const bytes = concatBytes(image.chunks);
+      decoder.wipe();
+      let tiff;
+      try {
+        tiff = await decodeTiff(bytes);
+      } finally {
+        bytes.fill(0);
+      }
       try {
         return await createImageBitmap(new ImageData(tiff.data, tiff.width, tiff.height));
       } catch (e) {
@@ -748,7 +877,7 @@
         tiff.data.fill(0);
       }
     } finally {
-      all.fill(0);
+      decoder.wipe();
     }
   }
 
@@ -921,7 +1050,7 @@
     if (frame.entry) return frame.entry.promise;
     const entry = { bitmap: null, error: null, settled: false, promise: null };
     frame.entry = entry;
-    entry.promise = fetchFrame(frame.url, frame.name).then(
+    entry.promise = fetchFrame(frame.url).then(
       (bitmap) => {
         if (frame.entry !== entry) {
           bitmap.close();
@@ -1116,6 +1245,7 @@
     isLockedFor,
     detectImageType,
     decodeProtected,
+    BodyDecoder,
     decodeTiff,
     parseSettings,
     safeLink,

@@ -105,6 +105,58 @@ describe('same bytes as the C++ writer', () => {
   });
 });
 
+describe('files arriving in pieces', () => {
+  // Splits `bytes` into pieces of the given sizes (repeating), copying each piece.
+  function pieces(bytes, sizes) {
+    const out = [];
+    for (let at = 0, i = 0; at < bytes.length; i++) {
+      const n = sizes[i % sizes.length];
+      out.push(bytes.slice(at, at + n));
+      at += n;
+    }
+    return out;
+  }
+
+  test('any split, with the length announced, unknown or wrong, gives the original', () => {
+    const original = new Uint8Array(fs.readFileSync(path.join(samplesDir, 'lantern.gif')));
+    const source = writeSource(original);
+    for (const key of ['', 'localhost']) {
+      const file = protect(source, key);
+      for (const sizes of [[1], [3, 5], [7, 1, 4096], [65536], [file.length]]) {
+        for (const announced of [file.length, 0, file.length + 5, 3]) {
+          const decoder = new vgi.BodyDecoder('localhost', announced);
+          for (const piece of pieces(file, sizes)) decoder.push(piece);
+          const image = decoder.finish();
+          const what = `key "${key}", pieces ${sizes}, announced ${announced}`;
+          assert.equal(image.type, 'gif', what);
+          assert.equal(image.length, original.length, what);
+          assert.deepEqual(Buffer.concat(image.chunks), Buffer.from(original), what);
+          decoder.wipe();
+          assert.ok(image.chunks.every((c) => c.every((b) => b === 0)), 'wiped');
+        }
+      }
+    }
+  });
+
+  test('a locked file is refused once its header is in, before the body comes', () => {
+    const file = protect(path.join(samplesDir, 'lantern.gif'), 'example.com');
+    const decoder = new vgi.BodyDecoder('localhost', file.length);
+    decoder.push(file.slice(0, 8));
+    const headerEnd = vgi.parseHeader(file).bodyOffset;
+    assert.throws(() => decoder.push(file.slice(8, headerEnd + 10)), { code: 'locked' });
+  });
+
+  test('a header cut short is reported at the end, not taken for a sound one', () => {
+    // The header of a file keyed "abc" is 12 bytes: 8, the key text "UbK", 0x01.
+    const file = protect(path.join(samplesDir, 'lantern.gif'), 'abc');
+    for (const [cut, code] of [[0, 'not-protected'], [5, 'not-protected'], [8, 'bad-header'], [10, 'bad-header'], [12, 'empty']]) {
+      const decoder = new vgi.BodyDecoder('abc', 0);
+      decoder.push(file.slice(0, cut));
+      assert.throws(() => decoder.finish(), (e) => e instanceof vgi.ViewerError && e.code === code, `cut at ${cut}`);
+    }
+  });
+});
+
 describe('domain lock', () => {
   const cases = [
     // file's domain, page host, shown?
