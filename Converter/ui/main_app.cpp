@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <wx/image.h>
 
@@ -30,6 +32,9 @@ int CMainApp::OnRun() {
   CDesktopServices services;
   {
     CMainWin window(nullptr, *store, services, GetProgramFolder());
+    std::vector<std::string> paths;
+    for (int i = 1; i < argc; ++i) paths.push_back(argv[i].ToStdString(wxConvUTF8));
+    window.AddStartupPaths(paths);
     SetTopWindow(&window);
     window.ShowModal();
     SetTopWindow(nullptr);
@@ -48,9 +53,10 @@ wxIMPLEMENT_APP_NO_MAIN(vg::ui::CMainApp);
 namespace {
 
 const char* const kUsage =
-    "Usage: vellagard-converter [--help] [--version]\n"
+    "Usage: vellagard-converter [--help] [--version] [IMAGE-OR-FOLDER...]\n"
     "\n"
-    "Opens the Vellagard Web Converter window: add image files, choose a presentation\n"
+    "Opens the Vellagard Web Converter window, with the images and folders named here\n"
+    "already in its list: add image files, choose a presentation\n"
     "style and a target folder, and press Start to write the protected images and\n"
     "their pages. The options are kept between starts.\n"
     "\n"

@@ -283,6 +283,21 @@ void CMainWin::OnAddFiles(wxCommandEvent&) {
   RefreshImageList(static_cast<int>(m_images.size()) - 1);
 }
 
+void CMainWin::AddStartupPaths(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  for (const std::string& path : paths) {
+    std::error_code ec;
+    const auto p = std::filesystem::absolute(PathFromUtf8(path), ec);
+    if (ec) continue;
+    if (std::filesystem::is_directory(p, ec)) {
+      m_images.AddFolder(p);
+    } else if (std::filesystem::exists(p, ec)) {
+      m_images.AddImageFile(PathToUtf8(p));
+    }
+  }
+  RefreshImageList(static_cast<int>(m_images.size()) - 1);
+}
+
 void CMainWin::OnAddFolder(wxCommandEvent&) {
   std::string folder;
   if (!BrowseForFolder(folder)) return;

@@ -71,6 +71,9 @@ class CMainWin : public wxDialog, public IConversionHost {
   void StartConversion();
   // Redraws the rows of the list and selects `select` (-1 for none).
   void RefreshImageList(int select);
+  // Adds paths given to the program at start (files dropped on its icon, "Open with"):
+  // a file as "Add file(s)" adds it, a folder as "Add folder" does.
+  void AddStartupPaths(const std::vector<std::string>& paths);
   // Replaces the user's domain names and refills the drop-down, keeping the chosen
   // name selected when it is still offered.
   void SetDomainNames(const std::vector<std::string>& names);

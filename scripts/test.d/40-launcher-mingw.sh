@@ -18,7 +18,7 @@ for triplet in i686-w64-mingw32 x86_64-w64-mingw32; do
   "$triplet-g++" "${flags[@]}" -DUNICODE -D_UNICODE -municode -mwindows -static \
     "${launcher_sources[@]}" "$dir/setup-res.o" -o "$dir/setup.exe" -lshell32 -ladvapi32 -luser32
   "$triplet-g++" "${flags[@]}" -static setup/tools/mksetup.cpp -o "$dir/mksetup.exe"
-  "$triplet-g++" "${flags[@]}" -static setup/tools/test_engine.cpp -o "$dir/vg_test_engine.exe"
+  "$triplet-g++" "${flags[@]}" -static setup/tools/test_engine.cpp -o "$dir/vg_test_engine.exe" -ladvapi32
   python3 - "$dir/setup.exe" <<'PY'
 import sys
 image = open(sys.argv[1], "rb").read()

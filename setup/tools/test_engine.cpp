@@ -7,6 +7,8 @@
 //   arg=ARGUMENT              one line per argument after the program name
 //   exe=PATH                  where the launcher put it
 //   dir_mode=700              (POSIX) permission bits of that folder
+//   cmdline=TEXT              (Windows) the command line exactly as the process got it
+//   dir_sddl=TEXT             (Windows) that folder's access list in SDDL form
 //   cwd=PATH                  its working directory
 //   lua_beside=1              whether lua5.3.dll sits beside it
 //   data=HEX                  the first 32 bytes of the setup data, read at the __QVAOFF:
@@ -29,6 +31,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #else
 #include <signal.h>
 #include <sys/stat.h>
@@ -61,6 +65,34 @@ std::string Hex(const std::string& bytes) {
   }
   return out;
 }
+
+#ifdef _WIN32
+std::string Utf8(const wchar_t* text) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string out(static_cast<std::size_t>(n - 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+// The access list of a folder as SDDL text ("D:P(A;OICI;FA;;;SY)..."), empty when unreadable.
+std::string FolderSddl(const fs::path& folder) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return std::string();
+  }
+  LPWSTR text = nullptr;
+  std::string result;
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                           DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    result = Utf8(text);
+    LocalFree(text);
+  }
+  LocalFree(descriptor);
+  return result;
+}
+#endif
 
 std::string ValueOf(const std::vector<std::string>& args, const std::string& prefix) {
   for (const std::string& a : args) {
@@ -108,6 +140,9 @@ int main(int argc, char** argv) {
       std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(st.st_mode & 07777));
       r << "dir_mode=" << mode << "\n";
     }
+#else
+    r << "cmdline=" << Utf8(GetCommandLineW()) << "\n";
+    r << "dir_sddl=" << FolderSddl(exe.parent_path()) << "\n";
 #endif
     r << "cwd=" << fs::current_path(ec).string() << "\n";
     r << "lua_beside=" << (fs::exists(exe.parent_path() / "lua5.3.dll", ec) ? 1 : 0) << "\n";

@@ -375,6 +375,20 @@ TEST_F(main_win_test, add_files_and_add_folder_fill_the_list_and_the_view_mirror
   EXPECT_EQ(services_.opened, std::vector<std::string>{PathToUtf8(images[1])});
 }
 
+// Paths given to the program at start: files as "Add file(s)", folders as "Add folder",
+// names of nothing skipped.
+TEST_F(main_win_test, paths_given_at_start_fill_the_list) {
+  CMainWin& w = Open();
+  const auto images = MakeImages(dir_ / "pics", 1);
+  MakeImages(dir_ / "more" / "sub", 2);
+  WriteBytes(dir_ / "more" / "notes.txt", "skipped by the folder walk");
+  w.AddStartupPaths({PathToUtf8(images[0]), PathToUtf8(dir_ / "missing.png"), PathToUtf8(dir_ / "more")});
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"img1.png", "img1.png", "img2.png"}));
+  EXPECT_EQ(w.Images()[1].m_strFolder, PathToUtf8(dir_ / "more" / "sub") + "/");
+  EXPECT_EQ(ShownRows(), ModelRows());
+  EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{2});
+}
+
 TEST_F(main_win_test, remove_move_and_clear) {
   CMainWin& w = Open();
   AddFiles(MakeImages(dir_ / "in", 5));
