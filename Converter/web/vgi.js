@@ -826,6 +826,7 @@
   async function fetchFrame(url) {
     let response;
     try {
+      if (!url) throw new TypeError('no address');
       response = await fetch(url, { credentials: 'same-origin' });
     } catch (e) {
       throw new ViewerError('network', 'could not be loaded');
@@ -881,6 +882,16 @@
     }
   }
 
+  // The address of a protected file named on the page, relative to the page; '' for a
+  // name no address can be made of (its frame then says it could not be loaded).
+  function frameUrl(name) {
+    try {
+      return new URL(name, document.baseURI).href;
+    } catch (e) {
+      return '';
+    }
+  }
+
   function el(tag, styles) {
     const e = document.createElement(tag);
     Object.assign(e.style, styles || {});
@@ -919,7 +930,7 @@
       if (s.target === '_blank') box.rel = 'noopener';
     }
     box.draggable = false;
-    box.setAttribute('role', 'img');
+    if (!link) box.setAttribute('role', 'img');
     box.setAttribute('aria-label', s.label || s.message || 'Protected image');
     box.dataset.vgiStyle = s.style;
     box.dataset.vgiFrames = String(s.frames.length);
@@ -981,7 +992,7 @@
       hover: false,
       printing: false,
       current: 0, // slideshow position
-      frames: s.frames.map((name) => ({ name, url: new URL(name, document.baseURI).href, entry: null })),
+      frames: s.frames.map((name) => ({ name, url: frameUrl(name), entry: null })),
       failed: null, // error of the first frame: the box shows its notice
       loaded: false,
       drawn: -1, // index of the frame now on the canvas, -1 none
@@ -989,7 +1000,6 @@
       timer: 0,
       dpr: 0,
     };
-    v.render = () => render(v);
     sizeBox(v);
     watchPointer(v);
     render(v);
