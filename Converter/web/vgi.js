@@ -821,7 +821,8 @@
   const viewers = [];
   const started = new WeakSet();
 
-  // Fetches and decodes one frame to an ImageBitmap. The bytes are unscrambled as they
+  // Fetches and decodes one frame to { bitmap, animation }: an ImageBitmap and, for an
+  // animated GIF, its animation. The bytes are unscrambled as they
   // arrive and wiped as soon as the browser has its copy for decoding.
   async function fetchFrame(url) {
     let response;
@@ -855,12 +856,15 @@
       const image = decoder.finish();
       if (image.type !== 'tiff') {
         const blob = new Blob(image.chunks, { type: image.mime });
+        const animation = image.type === 'gif' ? openAnimation(concatBytes(image.chunks)) : null;
         decoder.wipe();
+        let bitmap;
         try {
-          return await createImageBitmap(blob, { imageOrientation: 'from-image' });
+          bitmap = await createImageBitmap(blob, { imageOrientation: 'from-image' });
         } catch (e) {
           throw new ViewerError('decode', 'is damaged or cut short and cannot be shown');
         }
+        return { bitmap, animation: await animation };
       }
       const bytes = concatBytes(image.chunks);
       decoder.wipe();
@@ -871,7 +875,7 @@
         bytes.fill(0);
       }
       try {
-        return await createImageBitmap(new ImageData(tiff.data, tiff.width, tiff.height));
+        return { bitmap: await createImageBitmap(new ImageData(tiff.data, tiff.width, tiff.height)), animation: null };
       } catch (e) {
         throw new ViewerError('decode', 'could not be decoded');
       } finally {
@@ -998,6 +1002,7 @@
       drawn: -1, // index of the frame now on the canvas, -1 none
       cacheBytes: 0,
       timer: 0,
+      animation: null, // the animated GIF playing, if any
       dpr: 0,
     };
     sizeBox(v);
@@ -1058,15 +1063,12 @@
     const frame = v.frames[i];
     if (!frame) return Promise.resolve(null);
     if (frame.entry) return frame.entry.promise;
-    const entry = { bitmap: null, error: null, settled: false, promise: null };
+    const entry = { bitmap: null, animation: null, error: null, settled: false, promise: null };
     frame.entry = entry;
     entry.promise = fetchFrame(frame.url).then(
-      (bitmap) => {
-        if (frame.entry !== entry) {
-          bitmap.close();
-          return entry;
-        }
+      ({ bitmap, animation }) => {
         entry.bitmap = bitmap;
+        entry.animation = animation;
         entry.settled = true;
         v.cacheBytes += bitmap.width * bitmap.height * 4;
         trimCache(v, i);
@@ -1101,6 +1103,7 @@
       if (entry && entry.bitmap) {
         v.cacheBytes -= entry.bitmap.width * entry.bitmap.height * 4;
         entry.bitmap.close();
+        if (entry.animation) entry.animation.decoder.close();
         v.frames[i].entry = null;
       }
     }
@@ -1174,7 +1177,79 @@
     const entry = v.frames[index].entry;
     if (entry && entry.error) return { text: notice(v.frames[index].name, entry.error) };
     if (!entry || !entry.bitmap) return { text: v.s.loading };
-    return { frame: index, bitmap: entry.bitmap };
+    return { frame: index, bitmap: entry.bitmap, animation: entry.animation };
+  }
+
+  // Animated GIFs: the browser's image decoder (where there is one) gives the frames
+  // and their delays. Returns a promise of { decoder, count, repeat }, or of null for a
+  // still image. The decoder keeps its own copy of `bytes`, which are wiped here.
+  function openAnimation(bytes) {
+    if (typeof ImageDecoder !== 'function') {
+      bytes.fill(0);
+      return null;
+    }
+    let decoder;
+    try {
+      decoder = new ImageDecoder({ data: bytes, type: 'image/gif' });
+    } catch (e) {
+      return null;
+    } finally {
+      bytes.fill(0);
+    }
+    return decoder.tracks.ready
+      .then(() => decoder.completed)
+      .then(() => {
+        const track = decoder.tracks.selectedTrack;
+        if (!track || !track.animated || track.frameCount < 2) throw new Error('still');
+        return { decoder, count: track.frameCount, repeat: track.repetitionCount };
+      })
+      .catch(() => {
+        decoder.close();
+        return null;
+      });
+  }
+
+  // Plays `animation` on the canvas of `v`, whose first frame is already drawn, until
+  // stopAnimation. Delays under 20 ms count as 100 ms, as browsers do for GIFs.
+  function playAnimation(v, animation) {
+    const run = { stopped: false, timer: 0 };
+    v.animation = run;
+    let loops = 0;
+    const show = (index, draw) => {
+      animation.decoder.decode({ frameIndex: index }).then(
+        ({ image }) => {
+          if (run.stopped) {
+            image.close();
+            return;
+          }
+          if (draw) {
+            const ctx = v.canvas.getContext('2d');
+            ctx.clearRect(0, 0, v.canvas.width, v.canvas.height);
+            ctx.drawImage(image, 0, 0, v.canvas.width, v.canvas.height);
+          }
+          const ms = (image.duration || 0) / 1000;
+          image.close();
+          run.timer = setTimeout(() => {
+            let next = index + 1;
+            if (next >= animation.count) {
+              loops++;
+              if (loops > animation.repeat) return; // played as often as the file says
+              next = 0;
+            }
+            show(next, true);
+          }, ms < 20 ? 100 : ms);
+        },
+        () => {} // a frame that can't be decoded ends the animation where it stands
+      );
+    };
+    show(0, false);
+  }
+
+  function stopAnimation(v) {
+    if (!v.animation) return;
+    v.animation.stopped = true;
+    clearTimeout(v.animation.timer);
+    v.animation = null;
   }
 
   function render(v) {
@@ -1189,10 +1264,13 @@
         ctx.drawImage(what.bitmap, 0, 0, v.canvas.width, v.canvas.height);
         v.drawn = what.frame;
         v.drawnBitmap = what.bitmap;
+        stopAnimation(v);
+        if (what.animation) playAnimation(v, what.animation);
       }
       v.text.style.display = 'none';
       v.text.textContent = '';
     } else {
+      stopAnimation(v);
       if (v.drawn !== -1) {
         ctx.setTransform(1, 0, 0, 1, 0, 0);
         ctx.clearRect(0, 0, v.canvas.width, v.canvas.height);

@@ -4,7 +4,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
-import { launchBrowser, startServer, tempDir, until } from '../support/harness.mjs';
+import { launchBrowser, magick, startServer, tempDir, until } from '../support/harness.mjs';
 import {
   COLOURS, assertNoProblems, boxRect, canvasPixel, convertInto, hex, makeSolidImages, openPage,
   screenPixels, viewerState, waitFor,
@@ -32,6 +32,9 @@ before(async () => {
   convertInto(site, 'imgtext', [img.red], ['--style', 'image-to-text', '--message', 'By the artist', ...LOOK]);
   convertInto(site, 'imgimg', [img.red], ['--style', 'image-to-image', '--second-image', img.green, ...LOOK]);
   convertInto(site, 'slides', [img.red, img.green, img.blue], ['--style', 'slideshow', '--delay', '500', ...LOOK]);
+  const gif = path.join(src, 'animated.gif');
+  magick(['-delay', '50', '-size', '64x48', 'xc:rgb(255,0,0)', 'xc:rgb(0,160,0)', 'xc:rgb(0,0,255)', '-loop', '0', gif]);
+  convertInto(site, 'anim', [gif], LOOK);
   for (const frame of ['self', 'top', 'blank', 'main']) {
     convertInto(site, `link-${frame}`, [img.red], ['--link', `/landing.html?from=${frame}`, '--frame', frame, ...LOOK]);
   }
@@ -187,6 +190,26 @@ describe('styles', () => {
     assertNoProblems(problems);
     await context.close();
   });
+});
+
+test('an animated GIF plays its frames with their delays, looping', async () => {
+  const context = await browser.newContext();
+  const { page, problems } = await openPage(context, server.url('localhost', 'anim/animated.html'), { clock: true });
+  await waitFor(page, { showing: 'image', frame: 0 });
+  assert.deepEqual(await canvasPixel(page, 5, 5), RED);
+  // Run the clock in steps until each next colour shows; never sooner than its delay.
+  for (const colour of [GREEN, BLUE, RED, GREEN]) {
+    let ran = 0;
+    await until(async () => {
+      if (nearly(await canvasPixel(page, 5, 5), colour)) return true;
+      await page.clock.runFor(50);
+      ran += 50;
+      return false;
+    }, `the GIF to show ${colour}`);
+    assert.ok(ran >= 500, `the frame before ${colour} stayed 500 ms (ran ${ran})`);
+  }
+  assertNoProblems(problems);
+  await context.close();
 });
 
 describe('link targets', () => {
