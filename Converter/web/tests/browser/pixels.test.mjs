@@ -72,6 +72,32 @@ describe('images are drawn pixel for pixel', () => {
     await context.close();
   });
 
+  test('a photo stored on its side (EXIF orientation) stands upright in a box of its upright size', async () => {
+    // A 64 x 48 JPEG with an Exif segment saying "rotate 90 degrees clockwise to show".
+    const dir = path.join(site, 'exif-src');
+    fs.mkdirSync(dir);
+    const plain = path.join(dir, 'plain.jpg');
+    magick(['-size', '64x48', 'gradient:red-blue', '-quality', '95', plain]);
+    const tiff = Buffer.from([0x4d, 0x4d, 0, 0x2a, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0]);
+    const app1 = Buffer.concat([Buffer.from('Exif\0\0', 'latin1'), tiff]);
+    const segment = Buffer.concat([Buffer.from([0xff, 0xe1, (app1.length + 2) >> 8, (app1.length + 2) & 255]), app1]);
+    const jpeg = fs.readFileSync(plain);
+    const rotated = path.join(dir, 'upright.jpg');
+    fs.writeFileSync(rotated, Buffer.concat([jpeg.subarray(0, 2), segment, jpeg.subarray(2)]));
+    copyInto(originals, rotated);
+    convertInto(site, 'exif', [rotated]);
+
+    const context = await browser.newContext();
+    const { page, problems } = await openPage(context, server.url('localhost', 'exif/upright.html'));
+    await waitFor(page, { showing: 'image' });
+    const r = await compareWithOriginal(page, '/originals/upright.jpg');
+    assert.deepEqual(r.natural, [48, 64], 'the browser shows the photo upright');
+    assert.deepEqual([r.width, r.height], [48, 64]);
+    assert.equal(r.most, 0, `${r.differing} samples differ, by up to ${r.most}`);
+    assertNoProblems(problems);
+    await context.close();
+  });
+
   test('no <img>, no object URL, nothing global but VGI, no policy violation', async () => {
     const context = await browser.newContext();
     await context.addInitScript(() => {
