@@ -26,6 +26,8 @@ const RED = [...COLOURS.red, 255];
 const GREEN = [...COLOURS.green, 255];
 const BLUE = [...COLOURS.blue, 255];
 const CLEAR = [0, 0, 0, 0];
+// Latin-1 letters reach the page as single bytes, the others as character references.
+const MESSAGE = 'Café « déjà vu » → 20 € ✓';
 
 before(async () => {
   convertInto(site, 'text', [img.red], ['--style', 'text-to-image', '--message', 'Press here', ...LOOK]);
@@ -35,6 +37,7 @@ before(async () => {
   const gif = path.join(src, 'animated.gif');
   magick(['-delay', '50', '-size', '64x48', 'xc:rgb(255,0,0)', 'xc:rgb(0,160,0)', 'xc:rgb(0,0,255)', '-loop', '0', gif]);
   convertInto(site, 'anim', [gif], LOOK);
+  convertInto(site, 'accents', [img.red], ['--style', 'text-to-image', '--message', MESSAGE, '--status', 'Photo: <Zoë> & "Ana"', ...LOOK.slice(0, -2)]);
   for (const frame of ['self', 'top', 'blank', 'main']) {
     convertInto(site, `link-${frame}`, [img.red], ['--link', `/landing.html?from=${frame}`, '--frame', frame, ...LOOK]);
   }
@@ -79,6 +82,19 @@ describe('box and text', () => {
     assert.ok(all.filter((p) => nearly(p, BACK)).length > all.length / 2, 'on the background colour');
     release();
     await waitFor(page, { showing: 'text', text: 'Press here' });
+    assertNoProblems(problems);
+    await context.close();
+  });
+
+  test('texts in any script arrive as typed: the page bytes and the template agree', async () => {
+    const html = fs.readFileSync(path.join(site, 'accents', 'red.html'));
+    assert.ok(html.includes(Buffer.from('Caf\xe9', 'latin1')), 'é is the single byte E9');
+    const context = await browser.newContext();
+    const { page, problems } = await openPage(context, server.url('localhost', 'accents/red.html'));
+    await waitFor(page, { showing: 'text', text: MESSAGE });
+    await hover(page);
+    const s = await waitFor(page, { showing: 'image' });
+    assert.equal(s.label, 'Photo: <Zoë> & "Ana"');
     assertNoProblems(problems);
     await context.close();
   });
