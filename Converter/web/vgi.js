@@ -999,7 +999,11 @@
       frames: s.frames.map((name) => ({ name, url: frameUrl(name), entry: null })),
       failed: null, // error of the first frame: the box shows its notice
       loaded: false,
-      drawn: -1, // index of the frame now on the canvas, -1 none
+      ctx: canvas.getContext('bitmaprenderer'),
+      shown: null, // the picture on the canvas
+      shownEntry: null, // the frame entry it belongs to
+      token: 0, // counts renders; a copy made for an older one is dropped
+      device: null,
       cacheBytes: 0,
       timer: 0,
       animation: null, // the animated GIF playing, if any
@@ -1012,6 +1016,15 @@
     return v;
   }
 
+  // The box's size in device pixels: the size pictures are drawn at, sharp on
+  // high-density screens, within what browsers allow for one bitmap.
+  function deviceSize(v) {
+    const w = v.width || 300;
+    const h = v.height || 150;
+    const ratio = Math.min(window.devicePixelRatio || 1, 16384 / w, 16384 / h, Math.sqrt((64 * 1024 * 1024) / (w * h)));
+    return { width: Math.max(1, Math.round(w * ratio)), height: Math.max(1, Math.round(h * ratio)) };
+  }
+
   function sizeBox(v) {
     const w = v.width || 300;
     const h = v.height || 150;
@@ -1019,20 +1032,9 @@
     v.box.style.height = h + 'px';
     v.canvas.style.width = w + 'px';
     v.canvas.style.height = h + 'px';
-    // Sharp on high-density screens: the backing store has device pixels, within
-    // what browsers allow for one canvas.
-    let dpr = window.devicePixelRatio || 1;
-    const maxSide = 16384;
-    const maxArea = 64 * 1024 * 1024;
-    dpr = Math.min(dpr, maxSide / w, maxSide / h, Math.sqrt(maxArea / (w * h)));
     v.dpr = window.devicePixelRatio || 1;
-    const cw = Math.max(1, Math.round(w * dpr));
-    const ch = Math.max(1, Math.round(h * dpr));
-    if (v.canvas.width !== cw || v.canvas.height !== ch) {
-      v.canvas.width = cw;
-      v.canvas.height = ch;
-      v.drawn = -1;
-    }
+    v.device = deviceSize(v);
+    v.shown = null; // drawn again at the new size
   }
 
   // Hover for mice and pens; a tap for touch screens acts as the pointer entering,
@@ -1063,7 +1065,7 @@
     const frame = v.frames[i];
     if (!frame) return Promise.resolve(null);
     if (frame.entry) return frame.entry.promise;
-    const entry = { bitmap: null, animation: null, error: null, settled: false, promise: null };
+    const entry = { bitmap: null, sharp: null, sharpKey: '', animation: null, error: null, settled: false, promise: null };
     frame.entry = entry;
     entry.promise = fetchFrame(frame.url).then(
       ({ bitmap, animation }) => {
@@ -1103,6 +1105,12 @@
       if (entry && entry.bitmap) {
         v.cacheBytes -= entry.bitmap.width * entry.bitmap.height * 4;
         entry.bitmap.close();
+        entry.bitmap = null;
+        if (entry.sharp) {
+          v.cacheBytes -= entry.sharp.width * entry.sharp.height * 4;
+          entry.sharp.close();
+          entry.sharp = null;
+        }
         if (entry.animation) entry.animation.decoder.close();
         v.frames[i].entry = null;
       }
@@ -1128,8 +1136,7 @@
       }
       sizeBox(v);
       v.loaded = true;
-      render(v);
-      announce(v, 'vgi:ready', {});
+      render(v).then(() => announce(v, 'vgi:ready', {}));
       if (v.s.style === 'SlideShow' && v.frames.length > 1) scheduleNext(v);
     });
   }
@@ -1177,7 +1184,7 @@
     const entry = v.frames[index].entry;
     if (entry && entry.error) return { text: notice(v.frames[index].name, entry.error) };
     if (!entry || !entry.bitmap) return { text: v.s.loading };
-    return { frame: index, bitmap: entry.bitmap, animation: entry.animation };
+    return { frame: index, entry, bitmap: entry.bitmap, animation: entry.animation };
   }
 
   // Animated GIFs: the browser's image decoder (where there is one) gives the frames
@@ -1209,40 +1216,50 @@
       });
   }
 
-  // Plays `animation` on the canvas of `v`, whose first frame is already drawn, until
+  // Plays `animation` on the canvas of `v`, whose first frame is already shown, until
   // stopAnimation. Delays under 20 ms count as 100 ms, as browsers do for GIFs.
   function playAnimation(v, animation) {
     const run = { stopped: false, timer: 0 };
     v.animation = run;
     let loops = 0;
-    const show = (index, draw) => {
-      animation.decoder.decode({ frameIndex: index }).then(
-        ({ image }) => {
-          if (run.stopped) {
-            image.close();
-            return;
-          }
-          if (draw) {
-            const ctx = v.canvas.getContext('2d');
-            ctx.clearRect(0, 0, v.canvas.width, v.canvas.height);
-            ctx.drawImage(image, 0, 0, v.canvas.width, v.canvas.height);
-          }
-          const ms = (image.duration || 0) / 1000;
-          image.close();
-          run.timer = setTimeout(() => {
-            let next = index + 1;
-            if (next >= animation.count) {
-              loops++;
-              if (loops > animation.repeat) return; // played as often as the file says
-              next = 0;
-            }
-            show(next, true);
-          }, ms < 20 ? 100 : ms);
-        },
-        () => {} // a frame that can't be decoded ends the animation where it stands
-      );
+    const next = (index, ms) => {
+      run.timer = setTimeout(() => {
+        let k = index + 1;
+        if (k >= animation.count) {
+          loops++;
+          if (loops > animation.repeat) return; // played as often as the file says
+          k = 0;
+        }
+        show(k);
+      }, ms < 20 ? 100 : ms);
     };
-    show(0, false);
+    const show = (index) => {
+      animation.decoder.decode({ frameIndex: index }).then(({ image }) => {
+        const ms = (image.duration || 0) / 1000;
+        if (run.stopped) {
+          image.close();
+          return null;
+        }
+        if (index === 0 && loops === 0) {
+          image.close(); // on the canvas already
+          next(index, ms);
+          return null;
+        }
+        const { width, height } = v.device;
+        const sized = image.displayWidth === width && image.displayHeight === height;
+        return createImageBitmap(image, sized ? {} : { resizeWidth: width, resizeHeight: height, resizeQuality: 'high' })
+          .finally(() => image.close())
+          .then((picture) => {
+            if (run.stopped) {
+              picture.close();
+              return;
+            }
+            v.ctx.transferFromImageBitmap(picture);
+            next(index, ms);
+          });
+      }).catch(() => {}); // a frame that can't be decoded ends the animation where it stands
+    };
+    show(0);
   }
 
   function stopAnimation(v) {
@@ -1252,39 +1269,83 @@
     v.animation = null;
   }
 
+  // The picture of `entry` as drawn: the decoded image itself when it has the box's
+  // device size, else a copy resized to that size with the browser's best filter. The
+  // copy is made once per size, in the background; until it is there the image itself
+  // is shown and the browser scales it.
+  function pictureOf(v, entry) {
+    const { width, height } = v.device;
+    const bitmap = entry.bitmap;
+    if (bitmap.width === width && bitmap.height === height) return bitmap;
+    const key = width + 'x' + height;
+    if (entry.sharpKey === key) return entry.sharp || bitmap;
+    entry.sharpKey = key;
+    if (entry.sharp) {
+      v.cacheBytes -= entry.sharp.width * entry.sharp.height * 4;
+      entry.sharp.close();
+      entry.sharp = null;
+    }
+    createImageBitmap(bitmap, { resizeWidth: width, resizeHeight: height, resizeQuality: 'high' }).then(
+      (sharp) => {
+        if (entry.sharpKey !== key || !entry.bitmap) {
+          sharp.close();
+          return;
+        }
+        entry.sharp = sharp;
+        v.cacheBytes += width * height * 4;
+        render(v); // shows it, if this frame is the one to show
+      },
+      () => {} // the browser's own scaling stays
+    );
+    return bitmap;
+  }
+
+  // Shows what the box should show now. Pictures go to the canvas by transfer, without
+  // a copy of their pixels; the returned promise settles once the view is on screen.
   function render(v) {
     const what = view(v);
-    const ctx = v.canvas.getContext('2d');
-    if (what.bitmap) {
-      if (v.drawn !== what.frame || v.drawnBitmap !== what.bitmap) {
-        ctx.setTransform(1, 0, 0, 1, 0, 0);
-        ctx.clearRect(0, 0, v.canvas.width, v.canvas.height);
-        ctx.imageSmoothingEnabled = true;
-        ctx.imageSmoothingQuality = 'high';
-        ctx.drawImage(what.bitmap, 0, 0, v.canvas.width, v.canvas.height);
-        v.drawn = what.frame;
-        v.drawnBitmap = what.bitmap;
-        stopAnimation(v);
-        if (what.animation) playAnimation(v, what.animation);
-      }
-      v.text.style.display = 'none';
-      v.text.textContent = '';
-    } else {
+    const token = ++v.token;
+    v.label.style.display = v.hover && v.s.label && !v.printing ? 'block' : 'none';
+    if (!what.bitmap) {
       stopAnimation(v);
-      if (v.drawn !== -1) {
-        ctx.setTransform(1, 0, 0, 1, 0, 0);
-        ctx.clearRect(0, 0, v.canvas.width, v.canvas.height);
-        v.drawn = -1;
-        v.drawnBitmap = null;
-      }
+      if (v.shownEntry) v.ctx.transferFromImageBitmap(null); // a blank canvas
+      v.shown = null;
+      v.shownEntry = null;
       v.text.textContent = what.text;
       v.text.style.display = 'flex';
+      showing(v, 'text', '');
+      return Promise.resolve();
     }
-    v.label.style.display = v.hover && v.s.label && !v.printing ? 'block' : 'none';
-    // What the box shows, for style sheets and scripts of the page: "image" with the
-    // frame's number, or "text".
-    v.box.dataset.vgiShowing = what.bitmap ? 'image' : 'text';
-    v.box.dataset.vgiFrame = what.bitmap ? String(what.frame) : '';
+    const picture = pictureOf(v, what.entry);
+    if (v.shown === picture) return Promise.resolve();
+    // The canvas takes a bitmap over; a copy of an ImageBitmap shares its pixels.
+    return createImageBitmap(picture).then(
+      (copy) => {
+        if (token !== v.token) {
+          copy.close();
+          return;
+        }
+        v.ctx.transferFromImageBitmap(copy);
+        const sameEntry = v.shownEntry === what.entry;
+        v.shown = picture;
+        v.shownEntry = what.entry;
+        v.text.style.display = 'none';
+        v.text.textContent = '';
+        showing(v, 'image', String(what.frame));
+        if (!sameEntry) {
+          stopAnimation(v);
+          if (what.animation) playAnimation(v, what.animation);
+        }
+      },
+      () => {}
+    );
+  }
+
+  // What the box shows, for style sheets and scripts of the page: "image" with the
+  // frame's number, or "text".
+  function showing(v, kind, frame) {
+    v.box.dataset.vgiShowing = kind;
+    v.box.dataset.vgiFrame = frame;
   }
 
   // Finds viewer elements not yet started and starts them. Runs by itself once the

@@ -75,42 +75,52 @@ export async function waitFor(page, want, index = 0) {
   }, `viewer ${index} to show ${JSON.stringify(want, (k, v) => (v instanceof RegExp ? String(v) : v))}`);
 }
 
-// The colour of canvas pixel (x, y) of viewer `index`, as [r, g, b, a].
-export function canvasPixel(page, x, y, index = 0) {
-  return page.evaluate(([x, y, i]) => {
-    const canvas = document.querySelectorAll('.vgi-viewer')[i].querySelector('canvas');
-    return Array.from(canvas.getContext('2d').getImageData(x, y, 1, 1).data);
-  }, [x, y, index]);
+// Reads the picture on viewer `i`'s canvas back through a 2D canvas of its own size,
+// then either returns the colour of its pixel (x, y), or compares it with the image
+// at `ref` (a URL on the same site) as the browser decodes it from the original file,
+// resized to the picture's size with the browser's best filter where they differ.
+// Runs in the page.
+async function inspectCanvas([i, x, y, ref]) {
+  const canvas = document.querySelectorAll('.vgi-viewer')[i].querySelector('canvas');
+  const bitmap = await createImageBitmap(canvas);
+  const toPixels = (source, w, h) => {
+    const c = document.createElement('canvas');
+    c.width = w;
+    c.height = h;
+    const ctx = c.getContext('2d');
+    ctx.drawImage(source, 0, 0);
+    return ctx.getImageData(0, 0, w, h).data;
+  };
+  const got = toPixels(bitmap, bitmap.width, bitmap.height);
+  if (!ref) {
+    const at = (y * bitmap.width + x) * 4;
+    return Array.from(got.slice(at, at + 4));
+  }
+  const original = await createImageBitmap(await (await fetch(ref)).blob(), { imageOrientation: 'from-image' });
+  const same = bitmap.width === original.width && bitmap.height === original.height;
+  const want = toPixels(same ? original : await createImageBitmap(original, {
+    resizeWidth: bitmap.width, resizeHeight: bitmap.height, resizeQuality: 'high',
+  }), bitmap.width, bitmap.height);
+  let most = 0;
+  let differing = 0;
+  for (let k = 0; k < want.length; k++) {
+    const d = Math.abs(want[k] - got[k]);
+    if (d) differing++;
+    if (d > most) most = d;
+  }
+  let blank = true;
+  for (let k = 3; k < got.length && blank; k += 4) if (got[k]) blank = false;
+  return { most, differing, blank, width: bitmap.width, height: bitmap.height, natural: [original.width, original.height] };
 }
 
-// Compares viewer `index`'s canvas with the image at `reference` (a URL on the same
-// site) as the browser decodes it from the original file, drawn at the canvas size
-// with the smoothing the viewer uses.
+// The colour of pixel (x, y) of the picture on viewer `index`'s canvas, as [r, g, b, a].
+export function canvasPixel(page, x, y, index = 0) {
+  return page.evaluate(inspectCanvas, [index, x, y, null]);
+}
+
+// Compares the picture on viewer `index`'s canvas with the original image at `reference`.
 export function compareWithOriginal(page, reference, index = 0) {
-  return page.evaluate(async ([ref, i]) => {
-    const canvas = document.querySelectorAll('.vgi-viewer')[i].querySelector('canvas');
-    const got = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
-    const img = new Image();
-    img.src = ref;
-    await img.decode();
-    const c = document.createElement('canvas');
-    c.width = canvas.width;
-    c.height = canvas.height;
-    const ctx = c.getContext('2d');
-    ctx.imageSmoothingQuality = 'high';
-    ctx.drawImage(img, 0, 0, c.width, c.height);
-    const want = ctx.getImageData(0, 0, c.width, c.height).data;
-    let most = 0;
-    let differing = 0;
-    for (let k = 0; k < want.length; k++) {
-      const d = Math.abs(want[k] - got[k]);
-      if (d) differing++;
-      if (d > most) most = d;
-    }
-    let blank = true;
-    for (let k = 3; k < got.length && blank; k += 4) if (got[k]) blank = false;
-    return { most, differing, blank, width: canvas.width, height: canvas.height, natural: [img.naturalWidth, img.naturalHeight] };
-  }, [reference, index]);
+  return page.evaluate(inspectCanvas, [index, 0, 0, reference]);
 }
 
 // The pixels of a screenshot of `clip` (page coordinates), as rows of [r, g, b].
