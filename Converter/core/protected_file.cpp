@@ -11,13 +11,13 @@
 namespace vg {
 namespace {
 
-// About 1 MiB per read and write; rounded to a whole number of pattern periods so
-// every block starts at the same pattern position.
+// About 1 MiB per read and write, and a mask of at least 4 KiB.
 constexpr std::size_t kTargetBlockSize = std::size_t{1} << 20;
+constexpr std::size_t kTargetMaskSize = std::size_t{1} << 12;
 
-std::size_t BlockSizeFor(std::size_t period) {
-  if (period >= kTargetBlockSize) return period;
-  return kTargetBlockSize - kTargetBlockSize % period;
+// The largest whole number of `unit`s in `target` bytes, at least one unit.
+std::size_t RoundDownTo(std::size_t target, std::size_t unit) {
+  return target <= unit ? unit : target - target % unit;
 }
 
 // XORs `size` bytes of `data` with `mask`, 32 bytes at a time. With GCC and Clang the
@@ -53,6 +53,18 @@ std::string KeylessPatternText(std::int32_t length) {
   std::string pattern(table.size(), '\0');
   for (std::size_t i = 0; i < table.size(); ++i) pattern[i] = static_cast<char>(table[i] & 0xFF);
   return pattern;
+}
+
+// The block buffer, kept for the thread's life: a run writes thousands of files, and a
+// fresh megabyte for each costs page faults that show in the run's time.
+unsigned char* BlockBuffer(std::size_t size) {
+  thread_local std::unique_ptr<unsigned char[]> buffer;
+  thread_local std::size_t capacity = 0;
+  if (capacity < size) {
+    buffer.reset(new unsigned char[size]);
+    capacity = size;
+  }
+  return buffer.get();
 }
 
 struct FileCloser {
@@ -114,15 +126,20 @@ std::array<std::uint32_t, 256> MakeKeylessTable(std::int32_t length) {
   return table;
 }
 
-BlockScrambler::BlockScrambler(std::string_view pattern)
-    : mask_(pattern.empty() ? 0 : BlockSizeFor(pattern.size())) {
-  for (std::size_t i = 0; i < mask_.size(); ++i) {
-    mask_[i] = static_cast<unsigned char>(pattern[i % pattern.size()]);
-  }
+BlockScrambler::BlockScrambler(std::string_view pattern) {
+  if (pattern.empty()) return;
+  const std::size_t periods = (kTargetMaskSize + pattern.size() - 1) / pattern.size();
+  mask_.reserve(periods * pattern.size());
+  for (std::size_t i = 0; i < periods; ++i) mask_.insert(mask_.end(), pattern.begin(), pattern.end());
+  block_size_ = RoundDownTo(kTargetBlockSize, mask_.size());
 }
 
 void BlockScrambler::Apply(unsigned char* data, std::size_t size) const {
-  XorBytes(data, mask_.data(), size < mask_.size() ? size : mask_.size());
+  if (mask_.empty()) return;
+  const std::size_t step = mask_.size();
+  for (std::size_t offset = 0; offset < size; offset += step) {
+    XorBytes(data + offset, mask_.data(), size - offset < step ? size - offset : step);
+  }
 }
 
 void ScrambleBlock(unsigned char* data, std::size_t size, std::uint64_t offset,
@@ -162,7 +179,7 @@ bool WriteProtectedImageFile(const std::filesystem::path& source,
         key.empty() ? KeylessPatternText(static_cast<std::int32_t>(length)) : NormalizeKey(key_text);
     const BlockScrambler scrambler(pattern);
     const std::size_t block = scrambler.block_size();
-    std::vector<unsigned char> buffer(block);
+    unsigned char* const buffer = BlockBuffer(block);
 
     AtomicFile out(target);
     if (!out.Open() || !out.Write(header)) return false;
@@ -170,9 +187,9 @@ bool WriteProtectedImageFile(const std::filesystem::path& source,
     while (remaining > 0) {
       const std::size_t want =
           remaining < static_cast<std::int64_t>(block) ? static_cast<std::size_t>(remaining) : block;
-      if (!ReadExactly(in.get(), buffer.data(), want)) return false;
-      scrambler.Apply(buffer.data(), want);
-      if (!out.Write(buffer.data(), want)) return false;
+      if (!ReadExactly(in.get(), buffer, want)) return false;
+      scrambler.Apply(buffer, want);
+      if (!out.Write(buffer, want)) return false;
       remaining -= static_cast<std::int64_t>(want);
     }
     in.reset();
@@ -241,7 +258,7 @@ UnprotectResult ReadProtectedImageFile(const std::filesystem::path& source,
 
     const BlockScrambler scrambler(pattern);
     const std::size_t block = scrambler.block_size();
-    std::vector<unsigned char> buffer(block);
+    unsigned char* const buffer = BlockBuffer(block);
     AtomicFile out(target);
     if (!out.Open()) {
       result.error = UnprotectError::CannotWriteTarget;
@@ -251,12 +268,12 @@ UnprotectResult ReadProtectedImageFile(const std::filesystem::path& source,
     while (remaining > 0) {
       const std::size_t want =
           remaining < static_cast<std::int64_t>(block) ? static_cast<std::size_t>(remaining) : block;
-      if (!ReadExactly(in.get(), buffer.data(), want)) {
+      if (!ReadExactly(in.get(), buffer, want)) {
         result.error = UnprotectError::CannotReadSource;
         return result;
       }
-      scrambler.Apply(buffer.data(), want);
-      if (!out.Write(buffer.data(), want)) {
+      scrambler.Apply(buffer, want);
+      if (!out.Write(buffer, want)) {
         result.error = UnprotectError::CannotWriteTarget;
         return result;
       }

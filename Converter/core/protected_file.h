@@ -45,17 +45,20 @@ std::array<std::uint32_t, 256> MakeKeylessTable(std::int32_t length);
 void ScrambleBlock(unsigned char* data, std::size_t size, std::uint64_t offset,
                    std::string_view pattern);
 
-// The fast form of ScrambleBlock for streaming: the key stream expanded once to a
-// block of about 1 MiB (a whole number of periods), XOR-ed eight bytes at a time.
-// Apply() takes a block that starts at a multiple of block_size() into the body.
+// The fast form of ScrambleBlock for streaming. The key stream is expanded once to a
+// mask of a few KiB (a whole number of periods, so it stays in the processor's cache)
+// and XOR-ed 32 bytes at a time. Files are read and written in blocks of about 1 MiB,
+// a whole number of masks; Apply() takes a block that starts at a multiple of
+// block_size() into the body.
 class BlockScrambler {
  public:
   explicit BlockScrambler(std::string_view pattern);
-  std::size_t block_size() const { return mask_.size(); }
+  std::size_t block_size() const { return block_size_; }
   void Apply(unsigned char* data, std::size_t size) const;
 
  private:
   std::vector<unsigned char> mask_;
+  std::size_t block_size_ = 0;
 };
 
 // Writes `target` from `source`, keyed with `key` (empty: keyless). True only when the
