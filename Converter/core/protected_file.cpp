@@ -11,8 +11,9 @@
 namespace vg {
 namespace {
 
-// About 1 MiB per read and write, and a mask of at least 4 KiB.
-constexpr std::size_t kTargetBlockSize = std::size_t{1} << 20;
+// 256 KiB per read and write, which stays in the processor's second-level cache while it
+// is scrambled (measured faster than 1 MiB and 4 MiB), and a mask of at least 4 KiB.
+constexpr std::size_t kTargetBlockSize = std::size_t{1} << 18;
 constexpr std::size_t kTargetMaskSize = std::size_t{1} << 12;
 
 // The largest whole number of `unit`s in `target` bytes, at least one unit.

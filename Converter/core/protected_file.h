@@ -47,7 +47,7 @@ void ScrambleBlock(unsigned char* data, std::size_t size, std::uint64_t offset,
 
 // The fast form of ScrambleBlock for streaming. The key stream is expanded once to a
 // mask of a few KiB (a whole number of periods, so it stays in the processor's cache)
-// and XOR-ed 32 bytes at a time. Files are read and written in blocks of about 1 MiB,
+// and XOR-ed 32 bytes at a time. Files are read and written in blocks of about 256 KiB,
 // a whole number of masks; Apply() takes a block that starts at a multiple of
 // block_size() into the body.
 class BlockScrambler {

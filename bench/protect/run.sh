@@ -8,7 +8,7 @@ bin=build/bin
 work=$(mktemp -d /tmp/vg-bench-protect.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-echo "== scramble vs memcpy (1 MiB blocks, in cache)"
+echo "== scramble vs memcpy (one block of the writer against memcpy of 1 MiB, in cache)"
 "$bin/bench_scramble" --benchmark_min_time=1 --benchmark_format=console 2>/dev/null | tee "$work/scramble.txt"
 
 echo "== 256 MiB: vellagard protect vs cp (page cache warm, same disk)"

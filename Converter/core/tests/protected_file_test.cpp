@@ -144,7 +144,7 @@ TEST(protected_file_test, keyless_pattern_depends_on_length_only) {
 TEST(protected_file_test, round_trip_around_block_size) {
   TempDir dir;
   const std::size_t mib = std::size_t{1} << 20;
-  const std::size_t sizes[] = {1, 255, 256, 257, mib - 1, mib, mib + 1, 3 * mib + 7};
+  const std::size_t sizes[] = {1, 255, 256, 257, mib / 4 - 1, mib / 4 + 1, mib - 1, mib, mib + 1, 3 * mib + 7};
   const std::string keys[] = {"", "abc", "www.example.com", "localhost"};
   unsigned seed = 7;
   for (std::size_t size : sizes) {
