@@ -10,17 +10,10 @@ bench="$build/bin/bench_ui"
 [ -x "$bench" ] || { echo "build $bench first (cmake --build $build --target bench_ui)" >&2; exit 1; }
 
 work=$(mktemp -d)
-xvfb_pid=
-cleanup() {
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkfifo "$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-read -r -t 30 number <"$work/display"
-export DISPLAY=":$number" NO_AT_BRIDGE=1 HOME="$work" XDG_CONFIG_HOME="$work/.config"
+. scripts/lib/xvfb.sh
+trap 'stop_xvfb; rm -rf "$work"' EXIT
+start_xvfb "$work"
+export NO_AT_BRIDGE=1 HOME="$work" XDG_CONFIG_HOME="$work/.config"
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 for mode in startup baseline; do

@@ -12,27 +12,14 @@ if [ ! -x "$tests" ]; then
 fi
 
 work=$(mktemp -d)
-xvfb_pid=
-cleanup() {
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# Xvfb writes the display number it chose to the pipe once it accepts connections.
-mkfifo "$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-if ! read -r -t 30 number <"$work/display"; then
-  cat "$work/xvfb.log" >&2
-  echo "50-ui: Xvfb did not start" >&2
-  exit 1
-fi
+. scripts/lib/xvfb.sh
+trap 'stop_xvfb; rm -rf "$work"' EXIT
+start_xvfb "$work"
 
 # A private home keeps the tests away from the user's settings and GTK state.
 mkdir -p "$work/home"
 status=0
-env DISPLAY=":$number" HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" NO_AT_BRIDGE=1 \
+env HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" NO_AT_BRIDGE=1 \
   GDK_BACKEND=x11 "$tests" --gtest_brief=1 >"$work/ui_tests.log" 2>&1 || status=$?
 # GTK's own chatter is noise; the test results are not.
 grep -vE '^\(ui_tests:[0-9]+\): (Gtk|GLib|Gdk|dbind)-(WARNING|CRITICAL|Message)' "$work/ui_tests.log" || true
