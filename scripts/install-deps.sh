@@ -20,6 +20,9 @@ for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
+# npm comes with the nodejs package of NodeSource's builds, and separately with Debian's.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
+
 if [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
   SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
