@@ -98,9 +98,11 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
   std::string failed_path;  // the file named in the error message, empty while none failed
   std::string failure_detail;
   std::size_t i = 0;
+  const CImageItem* current = nullptr;  // the image being handled, for an unexpected error
   try {
     while (failed_path.empty() && i < count) {
       const CImageItem& item = in.images[i];
+      current = &item;
       host.OnImageStarting(i, item);
       const std::string source = item.GetFullPath();
       if (!WriteProtectedImageFile(PathFromUtf8(source), target / PathFromUtf8(item.m_strProtectedName),
@@ -119,6 +121,7 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
       if (in.flags.stop_requested) break;
     }
 
+    current = nullptr;
     // 9. The slideshow page and the viewer script, only after a complete run.
     if (!in.flags.stop_requested && failed_path.empty() && s.PresentationStyle == kStyleSlideshow) {
       std::vector<const CImageItem*> frames;
@@ -133,7 +136,7 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
     }
   } catch (const std::exception& e) {
     // Whatever was written stays; the run still ends in order.
-    failed_path = i < count ? in.images[i].GetFullPath() : s.Target;
+    failed_path = current ? current->GetFullPath() : s.Target;
     failure_detail = e.what();
   }
 

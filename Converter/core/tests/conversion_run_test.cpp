@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 
 #include "core/protected_file.h"
 #include "core/tests/test_util.h"
@@ -27,6 +28,7 @@ class ScriptedHost : public IConversionHost {
   bool answer = true;
   std::string domain_key;
   int stop_after_image = -1;  // Stop is "clicked" while this image (1-based) is written
+  int throw_after_image = -1;  // an unexpected error after this image (1-based)
   std::function<void()> collect;
 
   std::vector<std::string> log;
@@ -55,6 +57,7 @@ class ScriptedHost : public IConversionHost {
   void SetProgressPosition(int position) override { progress = position; }
   void PumpMessages() override {
     if (progress == stop_after_image) flags_.stop_requested = true;
+    if (progress == throw_after_image) throw std::runtime_error("the window went away");
   }
   void ShowMessage(const std::string& text, MessageIcon icon) override {
     log.push_back("message");
@@ -224,6 +227,20 @@ TEST_F(RunFixture, stop_between_images_leaves_the_rest_untouched) {
   EXPECT_EQ(Written(), (std::vector<std::string>{"a.html", "a_0320_0240_C.class", "b.html",
                                                  "b_0800_0600_C.class"}));
   EXPECT_EQ(host.progress, 2);
+}
+
+// An unexpected error still ends the run in order and keeps what was written.
+TEST_F(RunFixture, unexpected_error_ends_the_run_in_order) {
+  AddFive();
+  host.throw_after_image = 2;
+  EXPECT_EQ(Run(), RunOutcome::Failed);
+  EXPECT_EQ(Written(), (std::vector<std::string>{"a.html", "a_0320_0240_C.class", "b.html",
+                                                 "b_0800_0600_C.class"}));
+  EXPECT_FALSE(flags.running);
+  EXPECT_EQ(host.running_at_update, (std::vector<bool>{true, false}));
+  EXPECT_EQ(host.messages.back().first,
+            "Error converting input file!\n\n" + images[1].GetFullPath() + "\n\nthe window went away");
+  EXPECT_EQ(host.messages.back().second, MessageIcon::Error);
 }
 
 TEST_F(RunFixture, slideshow_with_one_image) {
