@@ -8,12 +8,13 @@
 #include "cli/commands.h"
 #include "cli/inputs.h"
 #include "cli/terminal.h"
-#include "core/conversion_run.h"
 #include "core/image_list.h"
 #include "core/platform.h"
+#include "core/product_files.h"
 #include "core/utf8_path.h"
 #include "pages/page_builder.h"
 #include "pages/style_checks.h"
+#include "run/conversion_run.h"
 #include "settings/settings.h"
 
 namespace vg::cli {
@@ -41,8 +42,12 @@ struct ConvertOptions {
   bool verbose = false;
 };
 
-const std::vector<std::string> kStyleNames = {"link", "text-to-image", "image-to-text",
-                                              "image-to-image", "slideshow"};
+// The --style names, in the order of the stored style numbers.
+std::vector<std::string> StyleOptionNames() {
+  std::vector<std::string> names;
+  for (std::int32_t i = 0; i < kStyleCount; ++i) names.emplace_back(StyleOptionName(StyleOf(i)));
+  return names;
+}
 
 // "RRGGBB" (page form, '#' allowed in front) to the stored 0x00BBGGRR.
 bool ParsePageColour(std::string text, std::uint32_t& colour) {
@@ -69,13 +74,13 @@ class CliHost : public IConversionHost {
       : o_(o), s_(s), flags_(flags), bar_(StderrIsTerminal()) {}
 
   bool CheckCurrentStylePage() override {
-    StyleCheck check{true, "", StyleCheck::Focus::None};
-    switch (s_.PresentationStyle) {
-      case 0: check = SaveAndValidateLink(s_, o_.link, s_.OtherFrame); break;
-      case 1: check = SaveAndValidateText2Image(s_, o_.message); break;
-      case 2: check = SaveAndValidateImage2Text(s_, o_.message); break;
-      case 4: check = SaveAndValidateSlideshow(s_, o_.delay); break;
-      default: break;
+    StyleCheck check;
+    switch (StyleOf(s_.PresentationStyle)) {
+      case Style::TargetedLink: check = SaveAndValidateLink(s_, o_.link, s_.OtherFrame); break;
+      case Style::Text2Image: check = SaveAndValidateText2Image(s_, o_.message); break;
+      case Style::Image2Text: check = SaveAndValidateImage2Text(s_, o_.message); break;
+      case Style::Slideshow: check = SaveAndValidateSlideshow(s_, o_.delay); break;
+      case Style::Image2Image: break;  // checked by the run itself
     }
     if (!check.ok) ShowMessage(check.message, MessageIcon::Error);
     return check.ok;
@@ -166,14 +171,14 @@ int UsageError(const std::string& text) {
 
 int Convert(const ConvertOptions& o) {
   ConverterSettings s;  // the defaults, never a desktop user's saved choices
-  for (std::size_t i = 0; i < kStyleNames.size(); ++i) {
-    if (o.style == kStyleNames[i]) s.PresentationStyle = static_cast<std::int32_t>(i);
+  for (std::int32_t i = 0; i < kStyleCount; ++i) {
+    if (o.style == StyleOptionName(StyleOf(i))) s.PresentationStyle = i;
   }
-  if (o.frame == "self") s.Frame = 0;
-  else if (o.frame == "top") s.Frame = 1;
-  else if (o.frame == "blank") s.Frame = 2;
+  if (o.frame == "self") s.Frame = StoredValue(LinkFrame::Self);
+  else if (o.frame == "top") s.Frame = StoredValue(LinkFrame::Top);
+  else if (o.frame == "blank") s.Frame = StoredValue(LinkFrame::Blank);
   else {
-    s.Frame = 3;
+    s.Frame = StoredValue(LinkFrame::Other);
     s.OtherFrame = o.frame;
   }
   if (!ParsePageColour(o.background, s.BackColor)) {
@@ -198,7 +203,7 @@ int Convert(const ConvertOptions& o) {
     return UsageError("no terminal to confirm the conversion on; pass --yes to convert without asking");
   }
   const std::filesystem::path program_folder = GetProgramFolder();
-  const std::filesystem::path template_file = program_folder / "template.html";
+  const std::filesystem::path template_file = program_folder / kPageTemplateFileName;
   std::string page_template;
   if (!TryLoadPageTemplate(template_file, page_template)) {
     // Every page would be written empty and the run would still report success.
@@ -246,7 +251,7 @@ void AddConvertCommand(CLI::App& app, int& exit_code) {
       ->required();
   cmd->add_option("-o,--target", o->target, "Target folder (made when missing)")->required();
   cmd->add_option("--style", o->style, "Presentation style")
-      ->check(CLI::IsMember(kStyleNames))
+      ->check(CLI::IsMember(StyleOptionNames()))
       ->capture_default_str();
   cmd->add_option("--link", o->link, "Link style: the address opened by a click")->capture_default_str();
   cmd->add_option("--frame", o->frame, "Link style: where the link opens: self, top, blank or a frame name")

@@ -4,41 +4,11 @@
 
 #include <cstdio>
 
+#include "core/text.h"
 #include "pages/style_checks.h"
 
 namespace vg {
 namespace {
-
-// Decodes one UTF-8 character at text[i]. Returns its code point and sets `length`;
-// an invalid or incomplete sequence (overlong forms, surrogates and values beyond
-// U+10FFFF included) gives the single byte at text[i] as its Latin-1 character.
-char32_t DecodeUtf8(std::string_view text, std::size_t i, std::size_t& length) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char b0 = byte(i);
-  length = 1;
-  if (b0 < 0x80) return b0;
-  std::size_t n = 0;
-  char32_t cp = 0;
-  char32_t min = 0;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    n = 2, cp = b0 & 0x1F, min = 0x80;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    n = 3, cp = b0 & 0x0F, min = 0x800;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    n = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    return b0;
-  }
-  if (text.size() - i < n) return b0;
-  for (std::size_t k = 1; k < n; ++k) {
-    const unsigned char b = byte(i + k);
-    if ((b & 0xC0) != 0x80) return b0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return b0;
-  length = n;
-  return cp;
-}
 
 void AppendReference(std::string& out, char32_t cp) {
   char buffer[16];
@@ -49,8 +19,10 @@ void AppendReference(std::string& out, char32_t cp) {
 // Appends `utf8` in the page's byte form; `escape` also escapes for an attribute value.
 void AppendEncoded(std::string& out, std::string_view utf8, bool escape) {
   for (std::size_t i = 0; i < utf8.size();) {
+    // A byte that starts no valid sequence stands for its Latin-1 character.
+    char32_t cp = 0;
     std::size_t length = 1;
-    const char32_t cp = DecodeUtf8(utf8, i, length);
+    DecodeUtf8Char(utf8, i, cp, length);
     i += length;
     if (escape) {
       switch (cp) {
@@ -151,24 +123,23 @@ std::string FrameParamName(std::size_t index) {
 
 std::string BuildParamBlock(const ConverterSettings& settings,
                             const std::vector<const CImageItem*>& frames) {
-  const std::int32_t style =
-      IsValidStyle(settings.PresentationStyle) ? settings.PresentationStyle : styles::kTargetedLink;
+  const Style style = StyleOf(settings.PresentationStyle);
   std::string block = ParamText("Style", StyleKeyword(style));
   switch (style) {
-    case styles::kTargetedLink:
+    case Style::TargetedLink:
       block += ParamText("Link", settings.Link);
       block += ParamText("TargetFrame", TargetFrameValue(settings));
       break;
-    case styles::kText2Image:
+    case Style::Text2Image:
       block += ParamText("Message", settings.Text2ImageMessage);
       break;
-    case styles::kImage2Text:
+    case Style::Image2Text:
       block += ParamText("Message", settings.Image2TextMessage);
       break;
-    case styles::kSlideshow:
+    case Style::Slideshow:
       block += ParamNumber("FrameDelay", settings.SlideshowDelay);
       break;
-    default:  // Image to image has no lines of its own.
+    case Style::Image2Image:  // no lines of its own
       break;
   }
   block += ParamText("Loading", settings.MessageLoading);

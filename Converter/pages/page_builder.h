@@ -23,12 +23,10 @@
 #include <vector>
 
 #include "core/image_item.h"
+#include "core/product_files.h"
 #include "settings/settings.h"
 
 namespace vg {
-
-inline constexpr const char* kPageTemplateFileName = "template.html";
-inline constexpr const char* kSlideshowPageName = "slideshow.html";
 
 // The template's bytes with every line ended by CR LF: a line ends at LF, and a CR
 // directly before that LF belongs to the line end; any other CR stays in the line. A
@@ -36,11 +34,9 @@ inline constexpr const char* kSlideshowPageName = "slideshow.html";
 std::string NormalizePageTemplate(std::string_view bytes);
 
 // Reads the template file as NormalizePageTemplate describes. False (and an empty
-// template) when the file cannot be opened or read.
+// template) when the file cannot be opened or read completely: the front ends refuse
+// to convert without a template rather than write empty pages.
 bool TryLoadPageTemplate(const std::filesystem::path& template_file, std::string& page_template);
-// The same, for callers that do not need to know: a missing template is an empty one,
-// and every page is then written as an empty file.
-std::string LoadPageTemplate(const std::filesystem::path& template_file);
 
 // UTF-8 text in the page's byte form (see above), without HTML escaping.
 std::string EncodePageText(std::string_view utf8);

@@ -24,17 +24,10 @@ bool TryLoadPageTemplate(const std::filesystem::path& template_file, std::string
     }
   }
   std::fclose(file);
-  // A template read only in part would give pages with a piece missing; an empty one
-  // at least fails visibly.
+  // A template read only in part would give pages with a piece missing.
   if (!ok) return false;
   page_template = NormalizePageTemplate(bytes);
   return true;
-}
-
-std::string LoadPageTemplate(const std::filesystem::path& template_file) {
-  std::string page_template;
-  TryLoadPageTemplate(template_file, page_template);
-  return page_template;
 }
 
 bool WritePage(const std::string& page_template, const ConverterSettings& settings,

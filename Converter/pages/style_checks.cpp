@@ -5,20 +5,9 @@
 namespace vg {
 namespace {
 
-const char* const kKeywords[styles::kCount] = {"ImageLink", "TextFirst", "ImageFirst", "ImageImage",
-                                               "SlideShow"};
-const char* const kLabels[styles::kCount] = {"Targeted link", "Text to image", "Image to text",
-                                             "Image to image", "Slideshow"};
-// The fixed targets of Frame 0 to 2; Frame 3 names its own.
-const char* const kFixedTargets[link_frames::kOther] = {"_self", "_top", "_blank"};
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::int32_t StyleIndex(std::int32_t style) {
-  return IsValidStyle(style) ? style : styles::kTargetedLink;
-}
+const char* const kKeywords[kStyleCount] = {"ImageLink", "TextFirst", "ImageFirst", "ImageImage", "SlideShow"};
+// The fixed targets of the first three frames; LinkFrame::Other names its own.
+const char* const kFixedTargets[StoredValue(LinkFrame::Other)] = {"_self", "_top", "_blank"};
 
 StyleCheck Refuse(const char* message, StyleCheck::Focus focus) {
   StyleCheck check;
@@ -30,32 +19,24 @@ StyleCheck Refuse(const char* message, StyleCheck::Focus focus) {
 
 }  // namespace
 
-const char* StyleKeyword(std::int32_t style) { return kKeywords[StyleIndex(style)]; }
-
-const char* StyleLabel(std::int32_t style) { return kLabels[StyleIndex(style)]; }
+const char* StyleKeyword(Style style) { return kKeywords[StoredValue(StyleOf(StoredValue(style)))]; }
 
 std::string TargetFrameValue(const ConverterSettings& settings) {
-  if (settings.Frame == link_frames::kOther) return settings.OtherFrame;
-  if (!IsValidFrame(settings.Frame)) return kFixedTargets[link_frames::kSelf];
-  return kFixedTargets[settings.Frame];
+  const LinkFrame frame = FrameOf(settings.Frame);
+  if (frame == LinkFrame::Other) return settings.OtherFrame;
+  return kFixedTargets[StoredValue(frame)];
 }
 
 bool ChooseLinkTarget(ConverterSettings& settings, std::int32_t frame) {
-  if (IsValidFrame(frame) && settings.Frame != frame) settings.Frame = frame;
-  return settings.Frame == link_frames::kOther;
-}
-
-std::string TrimText(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return std::string(text);
+  if (IsValidFrame(frame)) settings.Frame = frame;
+  return FrameOf(settings.Frame) == LinkFrame::Other;
 }
 
 std::int32_t ParseLong(std::string_view text) {
   constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
   constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
   std::size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
+  while (i < text.size() && IsBlankChar(text[i])) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
     negative = text[i] == '-';
@@ -85,7 +66,7 @@ StyleCheck SaveAndValidateLink(ConverterSettings& settings, std::string_view lin
                                std::string_view frame_name_text) {
   settings.Link = TrimText(link_text);
   settings.OtherFrame = TrimText(frame_name_text);
-  if (settings.OtherFrame.empty() && settings.Frame == link_frames::kOther) {
+  if (settings.OtherFrame.empty() && FrameOf(settings.Frame) == LinkFrame::Other) {
     return Refuse(kMessageEnterFrameName, StyleCheck::Focus::FrameName);
   }
   return StyleCheck{};

@@ -10,51 +10,24 @@
 #include <string>
 #include <string_view>
 
+#include "core/text.h"
+#include "settings/presentation_style.h"
 #include "settings/settings.h"
 
 namespace vg {
 
-// PresentationStyle numbers (in their own namespace, so they never collide with a
-// file's local names).
-namespace styles {
-inline constexpr std::int32_t kTargetedLink = 0;
-inline constexpr std::int32_t kText2Image = 1;
-inline constexpr std::int32_t kImage2Text = 2;
-inline constexpr std::int32_t kImage2Image = 3;
-inline constexpr std::int32_t kSlideshow = 4;
-inline constexpr std::int32_t kCount = 5;
-}  // namespace styles
-
-// Frame numbers of the Targeted link style.
-namespace link_frames {
-inline constexpr std::int32_t kSelf = 0;   // "_self"
-inline constexpr std::int32_t kTop = 1;    // "_top"
-inline constexpr std::int32_t kBlank = 2;  // "_blank"
-inline constexpr std::int32_t kOther = 3;  // OtherFrame
-inline constexpr std::int32_t kCount = 4;
-}  // namespace link_frames
-
-inline bool IsValidStyle(std::int32_t style) { return style >= 0 && style < styles::kCount; }
-inline bool IsValidFrame(std::int32_t frame) { return frame >= 0 && frame < link_frames::kCount; }
-
 // The page keyword of a style: "ImageLink", "TextFirst", "ImageFirst", "ImageImage",
-// "SlideShow". A style outside 0 to 4 is taken as the default, Targeted link.
-const char* StyleKeyword(std::int32_t style);
-// The style's name as the window labels it: "Targeted link", "Text to image", ...
-// A style outside 0 to 4 is taken as Targeted link.
-const char* StyleLabel(std::int32_t style);
+// "SlideShow".
+const char* StyleKeyword(Style style);
 
 // The "TargetFrame" value of a link page: "_self", "_top", "_blank", or OtherFrame
 // unchanged for Frame 3. A Frame outside 0 to 3 is taken as the default, "_self".
 std::string TargetFrameValue(const ConverterSettings& settings);
 
-// A click on a link target button: sets Frame (0 to 3; other values are ignored).
-// Returns whether the frame name box is enabled afterwards, i.e. Frame is 3.
+// A click on the link target button of stored frame number `frame`: sets Frame (a
+// number outside 0 to 3 is ignored). Returns whether the frame name box is enabled
+// afterwards, i.e. Frame is LinkFrame::Other.
 bool ChooseLinkTarget(ConverterSettings& settings, std::int32_t frame);
-
-// White space (space, tab, line feed, vertical tab, form feed, carriage return)
-// removed at both ends.
-std::string TrimText(std::string_view text);
 
 // A base-10 integer read the way strtol reads one: leading white space skipped, an
 // optional sign, then digits up to the first other character. No digits give 0; a

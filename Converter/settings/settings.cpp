@@ -2,21 +2,10 @@
 
 #include <algorithm>
 
+#include "core/text.h"
+
 namespace vg {
 namespace {
-
-constexpr std::int32_t kStyleCount = 5;
-constexpr std::int32_t kFrameCount = 4;
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 // Colours are unsigned 0x00BBGGRR in the record and 32-bit integers in the store; the
 // bits are carried over unchanged both ways.
@@ -124,7 +113,7 @@ void LoadSettings(ISettingsStore& store, ConverterSettings& settings, WindowPosi
 
   r.Link = s.ReadText(g, "Link", d.Link);
   r.Frame = s.ReadInt(g, "Frame", d.Frame);
-  if (r.Frame < 0 || r.Frame >= kFrameCount) r.Frame = d.Frame;
+  if (!IsValidFrame(r.Frame)) r.Frame = d.Frame;
   r.OtherFrame = s.ReadText(g, "OtherFrame", d.OtherFrame);
   r.Text2ImageMessage = s.ReadText(g, "Text2ImageMessage", d.Text2ImageMessage);
   r.Image2TextMessage = s.ReadText(g, "Image2TextMessage", d.Image2TextMessage);
@@ -146,9 +135,7 @@ void LoadSettings(ISettingsStore& store, ConverterSettings& settings, WindowPosi
   position.Top = s.ReadInt(kSectionLayout, "Top", dp.Top);
 
   r.PresentationStyle = s.ReadInt(g, "PresentationStyle", d.PresentationStyle);
-  if (r.PresentationStyle < 0 || r.PresentationStyle >= kStyleCount) {
-    r.PresentationStyle = d.PresentationStyle;
-  }
+  if (!IsValidStyle(r.PresentationStyle)) r.PresentationStyle = d.PresentationStyle;
 }
 
 void SaveSettings(ISettingsStore& store, const ConverterSettings& settings,
@@ -187,7 +174,7 @@ std::vector<std::string> LoadDomainNames(ISettingsStore& store) {
   std::string_view rest = text;
   while (true) {
     const std::size_t semicolon = rest.find(';');
-    const std::string_view name = Trim(rest.substr(0, semicolon));
+    const std::string_view name = TrimView(rest.substr(0, semicolon));
     if (!name.empty()) names.emplace_back(name);
     if (semicolon == std::string_view::npos) break;
     rest.remove_prefix(semicolon + 1);
@@ -198,7 +185,7 @@ std::vector<std::string> LoadDomainNames(ISettingsStore& store) {
 void SaveDomainNames(ISettingsStore& store, const std::vector<std::string>& names) {
   std::string text;
   for (const std::string& n : names) {
-    const std::string_view name = Trim(n);
+    const std::string_view name = TrimView(n);
     if (name.empty()) continue;
     if (!text.empty()) text += ';';
     text += name;

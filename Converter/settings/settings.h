@@ -9,15 +9,17 @@
 #include <utility>
 #include <vector>
 
+#include "settings/presentation_style.h"
+
 namespace vg {
 
 inline constexpr const char* kDefaultLink = "https://www.quillmere.example/vellagard/";
 
 // One field per "General" entry, named as the entry. Colours are 0x00BBGGRR.
 struct ConverterSettings {
-  std::int32_t PresentationStyle = 0;  // 0 link, 1 text to image, 2 image to text, 3 image to image, 4 slideshow
+  std::int32_t PresentationStyle = StoredValue(Style::TargetedLink);  // a Style
   std::string Link = kDefaultLink;
-  std::int32_t Frame = 0;              // 0 _self, 1 _top, 2 _blank, 3 OtherFrame
+  std::int32_t Frame = StoredValue(LinkFrame::Self);  // a LinkFrame
   std::string OtherFrame;
   std::string Text2ImageMessage = "Press here";
   std::string Image2TextMessage = "Press here";

@@ -9,7 +9,7 @@
 
 #include "settings/settings.h"
 #include "ui/dialog_units.h"
-#include "ui/domain_name.h"
+#include "settings/domain_name.h"
 #include "ui/ui_ids.h"
 #include "ui/ui_services.h"
 

@@ -41,12 +41,10 @@ constexpr int kClientHeight = 423;
 constexpr int kBorderWidthMin = 0;
 constexpr int kBorderWidthMax = 1000;
 
-const char* const kStyleLabels[styles::kCount] = {"Targeted link", "Text to image", "Image to text",
-                                               "Image to image", "Slideshow"};
-const int kStyleX[styles::kCount] = {12, 99, 186, 273, 360};
+const int kStyleX[kStyleCount] = {12, 99, 186, 273, 360};
 // The style buttons' width: 60 in the Windows layout, where the indicator is smaller;
 // here each may use the room up to the next one so its label is never cut.
-const int kStyleWidth[styles::kCount] = {84, 84, 84, 84, 60};
+const int kStyleWidth[kStyleCount] = {84, 84, 84, 84, 60};
 
 }  // namespace
 
@@ -140,9 +138,9 @@ void CMainWin::CreateControls() {
   m_buttonMoveDown = button(IDC_MOVE_DOWN, "Move down", 372, 104, 66, 14);
 
   label("Presentation style:", 12, 122, 72, 10);
-  for (int i = 0; i < styles::kCount; ++i) {
+  for (int i = 0; i < kStyleCount; ++i) {
     r = place(kStyleX[i], 137, kStyleWidth[i], 10);
-    m_radioStyles[i] = new wxRadioButton(this, IDC_STYLE_FIRST + i, kStyleLabels[i], r.GetPosition(),
+    m_radioStyles[i] = new wxRadioButton(this, IDC_STYLE_FIRST + i, StyleLabel(StyleOf(i)), r.GetPosition(),
                                          r.GetSize(), i == 0 ? wxRB_GROUP : 0);
     KeepNaturalHeight(m_radioStyles[i]);
   }
@@ -150,11 +148,11 @@ void CMainWin::CreateControls() {
   m_styleFrame = new wxStaticText(this, IDC_STYLE_FRAME, wxEmptyString, r.GetPosition(), r.GetSize(),
                                   wxST_NO_AUTORESIZE);
   // The style pages lie on the frame's rectangle and follow it in the tab order.
-  m_pages[styles::kTargetedLink] = new CDlgStyleLink(this, r);
-  m_pages[styles::kText2Image] = new CDlgStyleText2Image(this, r);
-  m_pages[styles::kImage2Text] = new CDlgStyleImage2Text(this, r);
-  m_pages[styles::kImage2Image] = new CDlgStyleImage2Image(this, r);
-  m_pages[styles::kSlideshow] = new CDlgStyleSlideshow(this, r);
+  m_pages[StoredValue(Style::TargetedLink)] = new CDlgStyleLink(this, r);
+  m_pages[StoredValue(Style::Text2Image)] = new CDlgStyleText2Image(this, r);
+  m_pages[StoredValue(Style::Image2Text)] = new CDlgStyleImage2Text(this, r);
+  m_pages[StoredValue(Style::Image2Image)] = new CDlgStyleImage2Image(this, r);
+  m_pages[StoredValue(Style::Slideshow)] = new CDlgStyleSlideshow(this, r);
 
   label("Loading message:", 12, 248, 60, 14);
   m_editMessageLoading = edit(IDC_MESSAGE_LOADING, 72, 248, 362, 14);
@@ -230,7 +228,7 @@ void CMainWin::LoadState() {
   const int style = m_settings.PresentationStyle;
   // A radio button can only be checked; checking one unchecks the others of its group.
   if (IsValidStyle(style)) m_radioStyles[static_cast<std::size_t>(style)]->SetValue(true);
-  for (int i = 0; i < styles::kCount; ++i) m_pages[i]->Show(i == style);
+  for (int i = 0; i < kStyleCount; ++i) m_pages[i]->Show(i == style);
   UpdateControls();
 }
 
@@ -347,7 +345,7 @@ void CMainWin::SelectStyle(int style) {
   if (!IsValidStyle(style) || style == m_settings.PresentationStyle) return;
   m_settings.PresentationStyle = style;
   m_radioStyles[static_cast<std::size_t>(style)]->SetValue(true);
-  for (int i = 0; i < styles::kCount; ++i) m_pages[i]->Show(i == style);
+  for (int i = 0; i < kStyleCount; ++i) m_pages[i]->Show(i == style);
 }
 
 void CMainWin::OnStyleButton(wxCommandEvent& event) { SelectStyle(event.GetId() - IDC_STYLE_FIRST); }

@@ -14,7 +14,7 @@
 
 #include <wx/dialog.h>
 
-#include "core/conversion_run.h"
+#include "run/conversion_run.h"
 #include "core/image_list.h"
 #include "settings/settings.h"
 

@@ -32,7 +32,7 @@ const char* const kDescriptionSlideshow =
     "Use <Move up> and <Move down> buttons to adjust the order. You can adjust the delay between "
     "images. Note that images should be the same size and proportion to avoid distortion.";
 
-const char* const kFrameLabels[link_frames::kCount] = {
+const char* const kFrameLabels[kLinkFrameCount] = {
     "Same browser window, current frame (_self)",
     "Same browser window, top frame (_top)",
     "New browser window (_blank)",
@@ -79,8 +79,8 @@ CDlgStyleLink::CDlgStyleLink(CMainWin* owner, const wxRect& rect)
   m_editLink = new wxTextCtrl(this, IDC_LINK, wxEmptyString, r.GetPosition(), r.GetSize());
 
   AddLabel("Frame:", 0, 48, 36, 10);
-  const int positions[link_frames::kCount][3] = {{40, 48, 180}, {40, 62, 180}, {230, 48, 170}, {230, 62, 40}};
-  for (int i = 0; i < link_frames::kCount; ++i) {
+  const int positions[kLinkFrameCount][3] = {{40, 48, 180}, {40, 62, 180}, {230, 48, 170}, {230, 62, 40}};
+  for (int i = 0; i < kLinkFrameCount; ++i) {
     r = Place(positions[i][0], positions[i][1], positions[i][2], 10);
     m_frameButtons[i] = new wxRadioButton(this, IDC_FRAME_FIRST + i, kFrameLabels[i], r.GetPosition(),
                                           r.GetSize(), i == 0 ? wxRB_GROUP : 0);
@@ -89,7 +89,7 @@ CDlgStyleLink::CDlgStyleLink(CMainWin* owner, const wxRect& rect)
   }
   r = Place(272, 60, 138, kBoxHeight);
   m_editOtherFrame = new wxTextCtrl(this, IDC_OTHER_FRAME, wxEmptyString, r.GetPosition(), r.GetSize());
-  m_editOtherFrame->Enable(m_pOwner->Settings().Frame == link_frames::kOther);
+  m_editOtherFrame->Enable(FrameOf(m_pOwner->Settings().Frame) == LinkFrame::Other);
 }
 
 void CDlgStyleLink::UpdateFromOwner() {
@@ -97,13 +97,13 @@ void CDlgStyleLink::UpdateFromOwner() {
   m_editLink->ChangeValue(ToWx(s.Link));
   if (IsValidFrame(s.Frame)) m_frameButtons[s.Frame]->SetValue(true);
   m_editOtherFrame->ChangeValue(ToWx(s.OtherFrame));
-  m_editOtherFrame->Enable(s.Frame == link_frames::kOther);
+  m_editOtherFrame->Enable(FrameOf(s.Frame) == LinkFrame::Other);
 }
 
 bool CDlgStyleLink::SaveAndValidate() {
   const StyleCheck check = SaveAndValidateLink(m_pOwner->Settings(), FromWx(m_editLink->GetValue()),
                                                FromWx(m_editOtherFrame->GetValue()));
-  return m_pOwner->ReportStyleCheck(check, m_editOtherFrame);
+  return m_pOwner->ReportStyleCheck(check, check.focus == StyleCheck::Focus::FrameName ? m_editOtherFrame : nullptr);
 }
 
 void CDlgStyleLink::OnFrameButton(wxCommandEvent& event) {
@@ -198,8 +198,8 @@ void CDlgStyleSlideshow::UpdateFromOwner() {
 }
 
 bool CDlgStyleSlideshow::SaveAndValidate() {
-  return m_pOwner->ReportStyleCheck(
-      SaveAndValidateSlideshow(m_pOwner->Settings(), FromWx(m_editDelay->GetValue())), m_editDelay);
+  const StyleCheck check = SaveAndValidateSlideshow(m_pOwner->Settings(), FromWx(m_editDelay->GetValue()));
+  return m_pOwner->ReportStyleCheck(check, check.focus == StyleCheck::Focus::Delay ? m_editDelay : nullptr);
 }
 
 }  // namespace vg::ui

@@ -46,7 +46,7 @@ class CDlgStyleLink : public CStylePage {
   bool SaveAndValidate() override;
 
   wxTextCtrl* m_editLink;
-  wxRadioButton* m_frameButtons[link_frames::kCount];
+  wxRadioButton* m_frameButtons[kLinkFrameCount];
   wxTextCtrl* m_editOtherFrame;
 
  private:

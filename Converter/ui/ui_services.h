@@ -12,7 +12,7 @@
 
 #include <wx/colourdata.h>
 
-#include "core/conversion_run.h"
+#include "run/conversion_run.h"
 
 class wxDialog;
 class wxWindow;

@@ -12,6 +12,7 @@ mkdir -p "$out/corpus"
 clang++ -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -Wall -Wextra -Werror -IConverter \
   fuzz/pages/page_fuzz.cpp Converter/pages/page_builder.cpp Converter/pages/style_checks.cpp \
+  Converter/core/text.cpp Converter/settings/presentation_style.cpp \
   -o "$out/page_fuzz"
 
 # Seeds: the shipped template and a few texts with markup, multi-byte and broken UTF-8.

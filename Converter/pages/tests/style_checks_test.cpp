@@ -182,8 +182,8 @@ TEST(style_checks_test, keywords_and_labels) {
       {-1, "ImageLink", "Targeted link"},
   };
   for (const Case& c : cases) {
-    EXPECT_STREQ(StyleKeyword(c.style), c.keyword) << c.style;
-    EXPECT_STREQ(StyleLabel(c.style), c.label) << c.style;
+    EXPECT_STREQ(StyleKeyword(StyleOf(c.style)), c.keyword) << c.style;
+    EXPECT_STREQ(StyleLabel(StyleOf(c.style)), c.label) << c.style;
   }
 }
 

@@ -1,4 +1,4 @@
-#include "core/conversion_run.h"
+#include "run/conversion_run.h"
 
 #include <cstdio>
 #include <exception>
@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/atomic_file.h"
+#include "core/product_files.h"
 #include "core/protected_file.h"
 #include "core/utf8_path.h"
 #include "pages/page_builder.h"
@@ -13,9 +14,6 @@
 
 namespace vg {
 namespace {
-
-constexpr int kStyleImageToImage = 3;
-constexpr int kStyleSlideshow = 4;
 
 const char* const kErrorInputFile = "Error converting input file!\n\n";
 
@@ -44,13 +42,15 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
     return RunOutcome::Refused;
   }
   // 2. The current style's own check.
-  if (s.PresentationStyle == kStyleImageToImage) {
-    if (s.Image2ImageFile.empty()) {
-      host.ShowMessage(kMessageChooseImageFile, MessageIcon::Error);
+  const Style style = StyleOf(s.PresentationStyle);
+  if (style == Style::Image2Image) {
+    const StyleCheck check = ValidateImage2Image(s);
+    if (!check.ok) {
+      host.ShowMessage(check.message, MessageIcon::Error);
       return RunOutcome::Refused;
     }
-  } else if (s.PresentationStyle >= 0 && s.PresentationStyle <= kStyleSlideshow) {
-    if (!host.CheckCurrentStylePage()) return RunOutcome::Refused;
+  } else if (!host.CheckCurrentStylePage()) {
+    return RunOutcome::Refused;
   }
   // 3. The remaining options.
   host.CollectOptions();
@@ -72,7 +72,7 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
 
   // 5. Image to image: the second image is written before the question.
   std::unique_ptr<CImageItem> second;
-  if (s.PresentationStyle == kStyleImageToImage) {
+  if (style == Style::Image2Image) {
     second = CreateImageItem(s.Image2ImageFile);
     bool ok = second->m_nFileSize64 > 0 && second->m_nWidth > 0 && second->m_nHeight > 0;
     ok = ok && WriteProtectedImageFile(PathFromUtf8(second->GetFullPath()),
@@ -108,7 +108,7 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
       if (!WriteProtectedImageFile(PathFromUtf8(source), target / PathFromUtf8(item.m_strProtectedName),
                                    key)) {
         failed_path = source;
-      } else if (s.PresentationStyle != kStyleSlideshow) {
+      } else if (style != Style::Slideshow) {
         std::vector<const CImageItem*> frames{&item};
         if (second) frames.push_back(second.get());
         if (!WritePage(in.page_template, s, target / PathFromUtf8(item.m_strBaseName + ".html"), frames)) {
@@ -123,16 +123,16 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
 
     current = nullptr;
     // 9. The slideshow page and the viewer script, only after a complete run.
-    if (!in.flags.stop_requested && failed_path.empty() && s.PresentationStyle == kStyleSlideshow) {
+    if (!in.flags.stop_requested && failed_path.empty() && style == Style::Slideshow) {
       std::vector<const CImageItem*> frames;
       frames.reserve(count);
       for (const auto& item : in.images.items()) frames.push_back(item.get());
-      const auto page = target / "slideshow.html";
+      const auto page = target / kSlideshowPageName;
       if (!WritePage(in.page_template, s, page, frames)) failed_path = PathToUtf8(page);
     }
     if (!in.flags.stop_requested && failed_path.empty()) {
-      const auto viewer = target / "vgi.js";
-      if (!CopyFileAtomically(in.program_folder / "vgi.js", viewer)) failed_path = PathToUtf8(viewer);
+      const auto viewer = target / kViewerScriptName;
+      if (!CopyFileAtomically(in.program_folder / kViewerScriptName, viewer)) failed_path = PathToUtf8(viewer);
     }
   } catch (const std::exception& e) {
     // Whatever was written stays; the run still ends in order.

@@ -1,72 +1,16 @@
-#include "ui/domain_name.h"
+#include "settings/domain_name.h"
 
 #include <cstdint>
 #include <vector>
 
 #include "core/protected_file.h"
-#include "pages/style_checks.h"
+#include "core/text.h"
 
-namespace vg::ui {
+namespace vg {
 namespace {
 
 constexpr std::size_t kMaxLabelLength = 63;
 constexpr std::size_t kMaxNameLength = 253;
-
-// Decodes UTF-8; false for malformed input (overlong forms and surrogates included).
-bool DecodeUtf8(std::string_view text, std::u32string& out) {
-  out.clear();
-  for (std::size_t i = 0; i < text.size();) {
-    const auto b0 = static_cast<unsigned char>(text[i]);
-    std::size_t len = 0;
-    char32_t cp = 0;
-    if (b0 < 0x80) {
-      len = 1;
-      cp = b0;
-    } else if ((b0 & 0xE0) == 0xC0) {
-      len = 2;
-      cp = b0 & 0x1F;
-    } else if ((b0 & 0xF0) == 0xE0) {
-      len = 3;
-      cp = b0 & 0x0F;
-    } else if ((b0 & 0xF8) == 0xF0) {
-      len = 4;
-      cp = b0 & 0x07;
-    } else {
-      return false;
-    }
-    if (i + len > text.size()) return false;
-    for (std::size_t k = 1; k < len; ++k) {
-      const auto b = static_cast<unsigned char>(text[i + k]);
-      if ((b & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    const char32_t min_for_length[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < min_for_length[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    out.push_back(cp);
-    i += len;
-  }
-  return true;
-}
-
-std::string EncodeUtf8(char32_t cp) {
-  std::string s;
-  if (cp < 0x80) {
-    s += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    s += static_cast<char>(0xC0 | (cp >> 6));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    s += static_cast<char>(0xE0 | (cp >> 12));
-    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    s += static_cast<char>(0xF0 | (cp >> 18));
-    s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-  return s;
-}
 
 // The lower-case form of a letter in the scripts this converter folds (Latin, Greek,
 // Cyrillic), the code point itself when it is already lower case or has no case,
@@ -244,4 +188,4 @@ DomainNameResult NormalizeDomainName(std::string_view text) {
   return r;
 }
 
-}  // namespace vg::ui
+}  // namespace vg

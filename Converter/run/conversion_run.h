@@ -64,8 +64,8 @@ enum class RunOutcome {
 struct ConversionInput {
   ConverterSettings& settings;
   const CImageList& images;
-  const std::string& page_template;           // as loaded by LoadPageTemplate
-  const std::filesystem::path& program_folder;  // where vgi.js is copied from
+  const std::string& page_template;           // as read by TryLoadPageTemplate
+  const std::filesystem::path& program_folder;  // where the viewer script is copied from
   RunFlags& flags;
 };
 

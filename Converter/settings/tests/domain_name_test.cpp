@@ -1,9 +1,9 @@
 // Domain names typed into the domain list: checks, lower case and the ASCII form.
 #include <gtest/gtest.h>
 
-#include "ui/domain_name.h"
+#include "settings/domain_name.h"
 
-namespace vg::ui {
+namespace vg {
 namespace {
 
 TEST(domain_name_test, punycode_matches_the_published_examples) {
@@ -70,4 +70,4 @@ TEST(domain_name_test, refused_names_say_why) {
 }
 
 }  // namespace
-}  // namespace vg::ui
+}  // namespace vg

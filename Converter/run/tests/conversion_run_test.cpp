@@ -1,4 +1,4 @@
-#include "core/conversion_run.h"
+#include "run/conversion_run.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 // the one form that a browser reports for a page's host, so that a lock made for
 // the name matches where the pages are served.
 //
-// UI-free: the domain names dialog shows the message of a refused name.
+// The domain names dialog shows the message of a refused name.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-namespace vg::ui {
+namespace vg {
 
 struct DomainNameResult {
   bool ok = false;
@@ -29,4 +29,4 @@ DomainNameResult NormalizeDomainName(std::string_view text);
 // the "xn--" prefix). Empty when the label is too long to encode.
 std::string PunycodeEncode(const std::u32string& label);
 
-}  // namespace vg::ui
+}  // namespace vg
