@@ -202,7 +202,12 @@ int Convert(const ConvertOptions& o) {
   if (!o.yes && !StdinIsTerminal()) {
     return UsageError("no terminal to confirm the conversion on; pass --yes to convert without asking");
   }
-  const std::filesystem::path program_folder = GetProgramFolder();
+  const DataFolderLookup data = FindDataFolder(GetProgramFolder());
+  if (data.folder.empty()) {
+    std::fprintf(stderr, "vellagard: %s (reinstall the converter)\n", DescribeMissingDataFiles(data).c_str());
+    return kExitFailed;
+  }
+  const std::filesystem::path& program_folder = data.folder;
   const std::filesystem::path template_file = program_folder / kPageTemplateFileName;
   std::string page_template;
   if (!TryLoadPageTemplate(template_file, page_template)) {

@@ -1,5 +1,9 @@
 #include "core/platform.h"
 
+#include "core/product_files.h"
+
+#include "core/utf8_path.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #include <fcntl.h>
@@ -34,6 +38,34 @@ std::filesystem::path GetProgramFolder() {
   auto resolved = std::filesystem::weakly_canonical(exe, ec);
   return (ec ? exe : resolved).parent_path();
 #endif
+}
+
+DataFolderLookup FindDataFolder(const std::filesystem::path& program_folder) {
+  DataFolderLookup lookup;
+  if (program_folder.empty()) return lookup;
+  lookup.places.push_back(program_folder);
+  lookup.places.push_back((program_folder / ".." / kDataFolderBelowPrefix).lexically_normal());
+  for (const auto& place : lookup.places) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(place / kPageTemplateFileName, ec) &&
+        std::filesystem::is_regular_file(place / kViewerScriptName, ec)) {
+      lookup.folder = place;
+      break;
+    }
+  }
+  return lookup;
+}
+
+std::string DescribeMissingDataFiles(const DataFolderLookup& lookup) {
+  if (lookup.places.empty()) {
+    return "cannot find template.html and vgi.js: the program cannot tell which folder it runs from";
+  }
+  std::string text = "cannot find template.html and vgi.js: looked beside the program in ";
+  for (std::size_t i = 0; i < lookup.places.size(); ++i) {
+    if (i > 0) text += i + 1 == lookup.places.size() ? " and in " : ", in ";
+    text += PathToUtf8(lookup.places[i]);
+  }
+  return text;
 }
 
 std::FILE* OpenFileForReading(const std::filesystem::path& path) {

@@ -5,13 +5,28 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <vector>
 
 namespace vg {
 
 // The folder that holds the running executable, with symbolic links resolved.
 // Empty when the platform cannot tell.
 std::filesystem::path GetProgramFolder();
+
+// The page template and the viewer script sit beside the programs in the build tree and
+// in a Windows installation, and in ../share/vellagard relative to them in a Linux one
+// (/usr/bin/vellagard and /usr/share/vellagard/). A place counts only when it holds both.
+inline constexpr const char* kDataFolderBelowPrefix = "share/vellagard";
+struct DataFolderLookup {
+  std::filesystem::path folder;               // the first place holding both; empty if none
+  std::vector<std::filesystem::path> places;  // every place looked at, in order
+};
+DataFolderLookup FindDataFolder(const std::filesystem::path& program_folder);
+
+// For an error message when no place holds the files: names the files and every place.
+std::string DescribeMissingDataFiles(const DataFolderLookup& lookup);
 
 // Opens an existing file for binary reading, sharing it with other readers and writers.
 // Returns nullptr on failure.

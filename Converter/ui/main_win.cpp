@@ -16,6 +16,7 @@
 #include <wx/utils.h>
 #include <wx/valtext.h>
 
+#include "core/platform.h"
 #include "core/utf8_path.h"
 #include "pages/page_builder.h"
 #include "pages/style_checks.h"
@@ -197,7 +198,13 @@ void CMainWin::CreateControls() {
 // Start-up, in order: page template, settings into the controls, window position,
 // the style pages' fields and the domain list, the chosen style, the enabling.
 void CMainWin::LoadState() {
-  m_templateLoaded = TryLoadPageTemplate(m_programFolder / kPageTemplateFileName, m_pageTemplate);
+  const DataFolderLookup data = FindDataFolder(m_programFolder);
+  if (data.folder.empty()) {
+    m_dataFilesMissing = DescribeMissingDataFiles(data);
+  } else {
+    m_programFolder = data.folder;
+    m_templateLoaded = TryLoadPageTemplate(m_programFolder / kPageTemplateFileName, m_pageTemplate);
+  }
 
   LoadSettings(m_store, m_settings, m_position);
   m_domainNames = LoadDomainNames(m_store);
@@ -393,10 +400,16 @@ void CMainWin::StartConversion() {
   if (m_flags.running) return;
   if (!m_templateLoaded) {
     // Every page would be written empty and the run would still report success.
-    ShowMessage("The page template could not be read:\n\n" +
-                    PathToUtf8(m_programFolder / kPageTemplateFileName) +
-                    "\n\nPages cannot be written without it. Please reinstall the converter.",
-                MessageIcon::Error);
+    if (!m_dataFilesMissing.empty()) {
+      ShowMessage("The converter " + m_dataFilesMissing +
+                      ".\n\nPages cannot be written without them. Please reinstall the converter.",
+                  MessageIcon::Error);
+    } else {
+      ShowMessage("The page template could not be read:\n\n" +
+                      PathToUtf8(m_programFolder / kPageTemplateFileName) +
+                      "\n\nPages cannot be written without it. Please reinstall the converter.",
+                  MessageIcon::Error);
+    }
     return;
   }
   ConversionInput input{m_settings, m_images, m_pageTemplate, m_programFolder, m_flags};

@@ -44,7 +44,7 @@ class CMainWin : public wxDialog, public IConversionHost {
  public:
   // Builds the window and loads its state from `store`; the settings are written
   // back to `store` when the window is destroyed. The page template and the viewer
-  // script are taken from `program_folder`.
+  // script are taken from `program_folder`, or else from ../share/vellagard beside it.
   CMainWin(wxWindow* parent, ISettingsStore& store, IUiServices& services,
            const std::filesystem::path& program_folder);
   ~CMainWin() override;
@@ -155,6 +155,7 @@ class CMainWin : public wxDialog, public IConversionHost {
   std::filesystem::path m_programFolder;
   std::string m_pageTemplate;
   bool m_templateLoaded = false;  // false when template.html could not be read
+  std::string m_dataFilesMissing;  // why no place holds template.html and vgi.js, if none does
   ConverterSettings m_settings;
   WindowPosition m_position;
   std::vector<std::string> m_domainNames;  // the user's names, as stored

@@ -154,23 +154,53 @@ TEST(cli_convert_test, failures_exit_1_and_name_the_file) {
   EXPECT_NE(missing.err.find("nothing-here.jpg"), std::string::npos) << missing.err;
 }
 
-// Without its page template the tool would write empty pages and report success.
-TEST(cli_convert_test, missing_template_is_an_error) {
-  TempDir dir;
-  std::filesystem::create_directories(dir / "program");
-  std::filesystem::copy_file(test::VellagardExe(), dir / "program" / "vellagard");
-  std::filesystem::copy_file(std::filesystem::path(VG_BIN_DIR) / "vgi.js", dir / "program" / "vgi.js");
-  const std::string cmd = test::ShellQuote((dir / "program" / "vellagard").string()) + " convert -y -o " +
-                          test::ShellQuote((dir / "out").string()) + " " +
-                          test::ShellQuote((kSamples / "lantern.gif").string()) + " 2>" +
-                          test::ShellQuote((dir / "err").string());
-  const int status = std::system(cmd.c_str());
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  EXPECT_NE(ReadBytes(dir / "err").find((dir / "program" / "template.html").string() +
-                                        ": cannot read the page template"),
-            std::string::npos)
-      << ReadBytes(dir / "err");
-  EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+// The tool takes template.html and vgi.js from beside itself, else from
+// ../share/vellagard (an installed tree). Without them it would write empty pages and
+// report success, so it refuses and names both places.
+TEST(cli_convert_test, finds_its_files_beside_itself_or_in_share_vellagard) {
+  const std::filesystem::path bin_dir = VG_BIN_DIR;
+  struct Layout {
+    const char* name;
+    std::vector<std::string> files;  // copied from the build's bin/ to these places
+    const char* vgi_from;            // where the target's vgi.js must come from; "" refused
+  };
+  const Layout layouts[] = {
+      {"beside", {"bin/template.html", "bin/vgi.js"}, "bin"},
+      {"installed", {"share/vellagard/template.html", "share/vellagard/vgi.js"}, "share/vellagard"},
+      {"no template anywhere", {"bin/vgi.js", "share/vellagard/vgi.js"}, ""},
+  };
+  for (const auto& layout : layouts) {
+    SCOPED_TRACE(layout.name);
+    TempDir dir;
+    std::filesystem::create_directories(dir / "bin");
+    std::filesystem::copy_file(test::VellagardExe(), dir / "bin" / "vellagard");
+    for (const auto& f : layout.files) {
+      const auto to = dir.path() / f;
+      std::filesystem::create_directories(to.parent_path());
+      std::filesystem::copy_file(bin_dir / to.filename(), to);
+    }
+    // Marks which copy of vgi.js the run takes.
+    if (*layout.vgi_from) WriteBytes(dir.path() / layout.vgi_from / "vgi.js", layout.vgi_from);
+    const std::string cmd = test::ShellQuote((dir / "bin" / "vellagard").string()) + " convert -y -o " +
+                            test::ShellQuote((dir / "out").string()) + " " +
+                            test::ShellQuote((kSamples / "lantern.gif").string()) + " 2>" +
+                            test::ShellQuote((dir / "err").string());
+    const int status = std::system(cmd.c_str());
+    const std::string err = ReadBytes(dir / "err");
+    if (*layout.vgi_from) {
+      EXPECT_EQ(WEXITSTATUS(status), 0) << err;
+      EXPECT_EQ(ReadBytes(dir / "out" / "vgi.js"), layout.vgi_from);
+      const std::string page = ReadBytes(dir / "out" / "lantern.html");
+      EXPECT_NE(page.find("<param name=\"Style\""), std::string::npos) << page;
+      EXPECT_EQ(page.find("%PARAMS%"), std::string::npos) << page;
+    } else {
+      EXPECT_EQ(WEXITSTATUS(status), 1);
+      EXPECT_NE(err.find("template.html"), std::string::npos) << err;
+      EXPECT_NE(err.find((dir / "bin").string()), std::string::npos) << err;
+      EXPECT_NE(err.find((dir / "share" / "vellagard").string()), std::string::npos) << err;
+      EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+    }
+  }
 }
 
 TEST(cli_convert_test, verbose_lists_each_image) {

@@ -215,26 +215,49 @@ TEST_F(main_win_test, a_failing_image_names_its_source) {
 namespace vg::test {
 namespace {
 
-TEST_F(main_win_test, a_missing_page_template_refuses_start_instead_of_writing_empty_pages) {
-  const auto program = dir_ / "program";  // a program folder without template.html
-  std::filesystem::create_directories(program);
-  std::filesystem::copy_file(BinDir() / "vgi.js", program / "vgi.js");
-  auto* w = new ui::CMainWin(nullptr, store_, services_, program);
-  w->Show();
-  Settle();
+// The window takes template.html and vgi.js from its program folder, else from
+// ../share/vellagard as installed; with neither it refuses Start instead of writing
+// empty pages, naming both places.
+TEST_F(main_win_test, finds_its_files_in_share_vellagard_and_refuses_start_without_them) {
   const auto images = MakeImages(dir_ / "in", 1);
-  services_.files_answer = std::vector<std::string>{PathToUtf8(images[0])};
-  ASSERT_TRUE(Click(w->m_buttonAddFiles));
-  const auto target = dir_ / "out";
-  std::filesystem::create_directories(target);
-  Type(w->m_editTarget, PathToUtf8(target));
-  ASSERT_TRUE(Click(w->m_buttonStart));
-  ASSERT_EQ(services_.messages.size(), 1u);
-  EXPECT_EQ(services_.messages[0].icon, MessageIcon::Error);
-  EXPECT_NE(services_.messages[0].text.find(PathToUtf8(program / "template.html")), std::string::npos);
-  EXPECT_TRUE(services_.questions.empty());
-  EXPECT_TRUE(ListFolder(target).empty());
-  delete w;
+  for (const bool installed : {true, false}) {
+    SCOPED_TRACE(installed ? "installed tree" : "no template anywhere");
+    const auto prefix = dir_ / (installed ? "installed" : "broken");
+    const auto program = prefix / "bin";
+    const auto share = prefix / "share" / "vellagard";
+    std::filesystem::create_directories(program);
+    std::filesystem::create_directories(share);
+    std::filesystem::copy_file(BinDir() / "vgi.js", program / "vgi.js");
+    if (installed) {
+      std::filesystem::copy_file(BinDir() / "template.html", share / "template.html");
+      WriteBytes(share / "vgi.js", "the installed viewer");
+    }
+    services_.messages.clear();
+    services_.questions.clear();
+    auto* w = new ui::CMainWin(nullptr, store_, services_, program);
+    w->Show();
+    Settle();
+    services_.files_answer = std::vector<std::string>{PathToUtf8(images[0])};
+    ASSERT_TRUE(Click(w->m_buttonAddFiles));
+    const auto target = prefix / "out";
+    std::filesystem::create_directories(target);
+    Type(w->m_editTarget, PathToUtf8(target));
+    ASSERT_TRUE(Click(w->m_buttonStart));
+    ASSERT_EQ(services_.messages.size(), 1u);
+    if (installed) {
+      EXPECT_EQ(services_.messages[0].text, "Done.");
+      EXPECT_EQ(ReadBytes(target / "vgi.js"), "the installed viewer");
+    } else {
+      EXPECT_EQ(services_.messages[0].icon, MessageIcon::Error);
+      const std::string& text = services_.messages[0].text;
+      EXPECT_NE(text.find("template.html"), std::string::npos) << text;
+      EXPECT_NE(text.find(PathToUtf8(program)), std::string::npos) << text;
+      EXPECT_NE(text.find(PathToUtf8(share)), std::string::npos) << text;
+      EXPECT_TRUE(services_.questions.empty());
+      EXPECT_TRUE(ListFolder(target).empty());
+    }
+    delete w;
+  }
 }
 
 }  // namespace
