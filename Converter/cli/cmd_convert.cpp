@@ -3,6 +3,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/commands.h"
@@ -15,6 +16,7 @@
 #include "pages/page_builder.h"
 #include "pages/style_checks.h"
 #include "run/conversion_run.h"
+#include "settings/domain_name.h"
 #include "settings/settings.h"
 
 namespace vg::cli {
@@ -70,8 +72,9 @@ bool ParsePageColour(std::string text, std::uint32_t& colour) {
 // the terminal (or answered by --yes), a progress bar on stderr, Ctrl-C as Stop.
 class CliHost : public IConversionHost {
  public:
-  CliHost(const ConvertOptions& o, ConverterSettings& s, RunFlags& flags)
-      : o_(o), s_(s), flags_(flags), bar_(StderrIsTerminal()) {}
+  // `domain` is the checked host name the files are locked to, empty for keyless files.
+  CliHost(const ConvertOptions& o, std::string domain, ConverterSettings& s, RunFlags& flags)
+      : o_(o), domain_(std::move(domain)), s_(s), flags_(flags), bar_(StderrIsTerminal()) {}
 
   bool CheckCurrentStylePage() override {
     StyleCheck check;
@@ -87,7 +90,7 @@ class CliHost : public IConversionHost {
   }
 
   void CollectOptions() override {
-    s_.DomainLock = !TrimText(o_.domain).empty();
+    s_.DomainLock = !domain_.empty();
     OptionFields fields;
     fields.loading_message = o_.loading;
     fields.status_message = o_.status;
@@ -98,7 +101,7 @@ class CliHost : public IConversionHost {
     CollectOptionFields(s_, fields);
   }
 
-  std::string GetDomainKey() override { return s_.DomainLock ? TrimText(o_.domain) : std::string(); }
+  std::string GetDomainKey() override { return s_.DomainLock ? domain_ : std::string(); }
 
   bool AskYesNo(const std::string& text) override {
     if (o_.yes) return true;
@@ -156,6 +159,7 @@ class CliHost : public IConversionHost {
   }
 
   const ConvertOptions& o_;
+  std::string domain_;
   ConverterSettings& s_;
   RunFlags& flags_;
   bool bar_;
@@ -193,12 +197,16 @@ int Convert(const ConvertOptions& o) {
     s.Image2ImageFile = ec ? TrimText(o.second_image) : PathToUtf8(absolute);
   }
 
-  CImageList images;
-  std::string error;
-  if (!AddInputs(images, o.inputs, error)) {
-    std::fprintf(stderr, "vellagard: %s\n", error.c_str());
-    return kExitFailed;
+  // The domain as the browser reports the host, so the files show on that site.
+  std::string domain;
+  if (!IsBlankText(o.domain)) {
+    const DomainNameResult checked = NormalizeDomainName(o.domain);
+    if (!checked.ok) return UsageError("--domain: " + checked.message);
+    domain = checked.name;
   }
+
+  CImageList images;
+  if (!AddInputs(images, o.inputs)) return kExitFailed;
   if (!o.yes && !StdinIsTerminal()) {
     return UsageError("no terminal to confirm the conversion on; pass --yes to convert without asking");
   }
@@ -231,7 +239,7 @@ int Convert(const ConvertOptions& o) {
   }
 
   RunFlags flags;
-  CliHost host(o, s, flags);
+  CliHost host(o, domain, s, flags);
   InstallInterruptHandler();
   ConversionInput input{s, images, page_template, program_folder, flags};
   switch (StartConversion(input, host)) {

@@ -36,11 +36,7 @@ void AppendField(std::string& line, const std::string& text) {
 
 int RunList(const std::vector<std::string>& inputs) {
   CImageList list;
-  std::string error;
-  if (!AddInputs(list, inputs, error)) {
-    std::fprintf(stderr, "vellagard: %s\n", error.c_str());
-    return kExitFailed;
-  }
+  if (!AddInputs(list, inputs)) return kExitFailed;
   std::string out = "#\tFile Name\tFolder\tWidth x Height\tFile Size\tProtected Name\n";
   for (std::size_t i = 0; i < list.size(); ++i) {
     const auto row = list.RowTexts(i);

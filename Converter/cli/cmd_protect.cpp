@@ -5,7 +5,9 @@
 
 #include "cli/commands.h"
 #include "core/protected_file.h"
+#include "core/text.h"
 #include "core/utf8_path.h"
+#include "settings/domain_name.h"
 
 namespace vg::cli {
 namespace {
@@ -18,6 +20,20 @@ struct ProtectOptions {
 
 void Fail(const std::string& file, const std::string& reason) {
   std::fprintf(stderr, "vellagard: %s: %s\n", file.c_str(), reason.c_str());
+}
+
+// The --domain text as the host name a browser reports (see NormalizeDomainName); empty
+// for none. False, after a message, when the text holds no usable host name.
+bool CheckedDomain(const std::string& typed, std::string& domain) {
+  domain.clear();
+  if (IsBlankText(typed)) return true;
+  const DomainNameResult checked = NormalizeDomainName(typed);
+  if (!checked.ok) {
+    std::fprintf(stderr, "vellagard: --domain: %s\n", checked.message.c_str());
+    return false;
+  }
+  domain = checked.name;
+  return true;
 }
 
 // Explains why WriteProtectedImageFile refused, by looking at the inputs again.
@@ -53,12 +69,12 @@ void AddProtectCommands(CLI::App& app, int& exit_code) {
   protect->add_option("TARGET", protect_opts->target, "Protected image file to write")->required();
   protect->callback([protect_opts, &exit_code] {
     const auto& o = *protect_opts;
-    if (!o.domain.empty() && NormalizeKey(o.domain).empty()) {
-      Fail(o.domain, "the domain has no letters or digits to lock to");
+    std::string domain;
+    if (!CheckedDomain(o.domain, domain)) {
       exit_code = kExitUsage;
       return;
     }
-    if (WriteProtectedImageFile(PathFromUtf8(o.source), PathFromUtf8(o.target), o.domain)) {
+    if (WriteProtectedImageFile(PathFromUtf8(o.source), PathFromUtf8(o.target), domain)) {
       exit_code = kExitOk;
       return;
     }
@@ -77,8 +93,12 @@ void AddProtectCommands(CLI::App& app, int& exit_code) {
   unprotect->add_option("TARGET", unprotect_opts->target, "Image file to write")->required();
   unprotect->callback([unprotect_opts, &exit_code] {
     const auto& o = *unprotect_opts;
-    const UnprotectResult r =
-        ReadProtectedImageFile(PathFromUtf8(o.source), PathFromUtf8(o.target), o.domain);
+    std::string domain;
+    if (!CheckedDomain(o.domain, domain)) {
+      exit_code = kExitUsage;
+      return;
+    }
+    const UnprotectResult r = ReadProtectedImageFile(PathFromUtf8(o.source), PathFromUtf8(o.target), domain);
     if (r.error == UnprotectError::None) {
       exit_code = kExitOk;
       return;

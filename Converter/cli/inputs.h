@@ -9,11 +9,9 @@
 
 namespace vg::cli {
 
-// Adds the inputs in argument order: a file as "Add file(s)" does (any file, whatever
-// its extension), a folder as "Add folder" does (its accepted image files, sub-folders
-// included). Relative paths are made absolute first, as the window's dialogs give full
-// paths; a path already listed is dropped. When an input names nothing that exists,
-// nothing is added and `error` is one line naming the first such input.
-bool AddInputs(CImageList& list, const std::vector<std::string>& inputs, std::string& error);
+// CImageList::AddPaths, with a line on stderr for each input that names nothing that
+// exists ("vellagard: NAME: no such file or folder"). False when there was any: a
+// command must not go on with part of what it was asked to do.
+bool AddInputs(CImageList& list, const std::vector<std::string>& inputs);
 
 }  // namespace vg::cli

@@ -61,7 +61,40 @@ std::string FolderIdentity(const std::filesystem::path& folder) {
   return PathToUtf8(resolved);
 }
 
+// The absolute form of a path without "." components or doubled separators.
+std::filesystem::path MakeFullPath(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  if (ec) return path;
+  std::filesystem::path full;
+  for (const auto& part : absolute) {
+    if (part == "." || part.empty()) continue;
+    full /= part;
+  }
+  return full;
+}
+
 }  // namespace
+
+std::vector<InputProblem> CImageList::AddPaths(const std::vector<std::string>& inputs) {
+  std::vector<InputProblem> problems;
+  for (const std::string& input : inputs) {
+    const std::filesystem::path path = PathFromUtf8(input);
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) {
+      const bool missing = !ec || ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
+      problems.push_back({input.empty() ? "''" : input, missing ? std::string("no such file or folder") : ec.message()});
+      continue;
+    }
+    if (std::filesystem::is_directory(status)) {
+      AddFolder(MakeFullPath(path));
+    } else {
+      AddImageFile(PathToUtf8(MakeFullPath(path)));
+    }
+  }
+  return problems;
+}
 
 bool CImageList::AddImageFile(std::string_view full_path) {
   std::string folded = FoldAscii(full_path);

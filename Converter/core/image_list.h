@@ -15,6 +15,12 @@
 
 namespace vg {
 
+// A named input that could not be added to the list, and why ("no such file or folder").
+struct InputProblem {
+  std::string input;
+  std::string reason;
+};
+
 class CImageList {
  public:
   std::size_t size() const { return m_items.size(); }
@@ -28,6 +34,14 @@ class CImageList {
   // Adds the accepted image files of a folder and its sub-folders, depth first, each
   // folder's entries in ascending ASCII case-blind name order. Returns how many were added.
   std::size_t AddFolder(const std::filesystem::path& folder);
+  // Adds images and folders named by the user outside the window's dialogs (on the
+  // command line, at program start, dropped on the window), in the order given: a
+  // file as AddImageFile does (any file, whatever its extension), a folder as
+  // AddFolder does. A relative path is made absolute first, as the dialogs give full
+  // paths, and "." parts are dropped (".." is kept: after a symbolic link it does not
+  // mean the folder the text shows). An input that names nothing that exists is
+  // skipped; the problems are returned in input order, empty when everything was added.
+  std::vector<InputProblem> AddPaths(const std::vector<std::string>& inputs);
   // Removes the items at the selected rows (ascending row numbers as the view reports them).
   void RemoveSelected(const std::vector<int>& selected_rows);
   void Clear();

@@ -1,7 +1,6 @@
 #include "core/platform.h"
 
 #include "core/product_files.h"
-
 #include "core/utf8_path.h"
 
 #ifdef _WIN32

@@ -131,8 +131,15 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
       if (!WritePage(in.page_template, s, page, frames)) failed_path = PathToUtf8(page);
     }
     if (!in.flags.stop_requested && failed_path.empty()) {
+      // A missing installed copy is named as such: that is the file the user must repair.
+      const auto installed = in.program_folder / kViewerScriptName;
       const auto viewer = target / kViewerScriptName;
-      if (!CopyFileAtomically(in.program_folder / kViewerScriptName, viewer)) failed_path = PathToUtf8(viewer);
+      std::error_code ec;
+      if (!std::filesystem::is_regular_file(installed, ec)) {
+        failed_path = PathToUtf8(installed);
+      } else if (!CopyFileAtomically(installed, viewer)) {
+        failed_path = PathToUtf8(viewer);
+      }
     }
   } catch (const std::exception& e) {
     // Whatever was written stays; the run still ends in order.

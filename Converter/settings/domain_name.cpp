@@ -59,6 +59,30 @@ char32_t FoldCase(char32_t c) {
 
 bool IsDot(char32_t c) { return c == '.' || c == 0x3002 || c == 0xFF0E || c == 0xFF61; }
 
+// The host part of a pasted address: "https://user@Host:8080/gallery/?x#y" gives
+// "Host". Text without a scheme is taken as starting with the host ("Host/gallery").
+std::string_view HostOfAddress(std::string_view text) {
+  const std::size_t scheme_end = text.find("://");
+  if (scheme_end != std::string_view::npos) {
+    bool scheme = scheme_end > 0;
+    for (std::size_t i = 0; i < scheme_end; ++i) {
+      const char c = text[i];
+      const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+      scheme = scheme && (letter || (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')));
+    }
+    if (scheme) text.remove_prefix(scheme_end + 3);
+  }
+  text = text.substr(0, text.find_first_of("/?#"));
+  const std::size_t at = text.rfind('@');
+  if (at != std::string_view::npos) text.remove_prefix(at + 1);
+  const std::size_t colon = text.rfind(':');
+  if (colon != std::string_view::npos && colon + 1 < text.size() &&
+      text.find_first_not_of("0123456789", colon + 1) == std::string_view::npos) {
+    text = text.substr(0, colon);  // a port number
+  }
+  return text;
+}
+
 DomainNameResult Refuse(std::string message) {
   DomainNameResult r;
   r.message = std::move(message);
@@ -123,8 +147,10 @@ std::string PunycodeEncode(const std::u32string& input) {
 }
 
 DomainNameResult NormalizeDomainName(std::string_view text) {
-  const std::string trimmed = TrimText(text);
-  if (trimmed.empty()) return Refuse("Please enter a domain name.");
+  const std::string typed = TrimText(text);
+  if (typed.empty()) return Refuse("Please enter a domain name.");
+  const std::string trimmed = TrimText(HostOfAddress(typed));
+  if (trimmed.empty()) return Refuse("\"" + typed + "\" has no host name in it.");
   std::u32string points;
   if (!DecodeUtf8(trimmed, points)) return Refuse("The domain name is not valid text.");
 

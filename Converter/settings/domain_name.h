@@ -16,7 +16,9 @@ struct DomainNameResult {
   std::string message;  // why the name was refused, when not ok
 };
 
-// Trims the text, lower-cases it and checks it as a host name: labels of letters,
+// Trims the text, reduces a pasted address to its host ("https://www.example.com/a/"
+// gives "www.example.com"; a user name and a port number are dropped too), lower-cases
+// it and checks it as a host name: labels of letters,
 // digits and hyphens, separated by dots, none empty, none starting or ending with a
 // hyphen, at most 63 characters each and 253 in all; one trailing dot is dropped.
 // A label with letters outside ASCII is stored in its ASCII form ("xn--..."), as

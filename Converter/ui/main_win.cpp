@@ -261,10 +261,13 @@ void CMainWin::SetDomainNames(const std::vector<std::string>& names) {
   wxArrayString entries;
   for (const std::string& name : m_domainList) entries.Add(ToWx(name));
   m_comboDomain->Set(entries);
-  int index = selected >= 0 ? 0 : wxNOT_FOUND;
+  // The same name stays chosen; when it was removed, "localhost" (always the last entry).
+  int index = selected >= 0 ? static_cast<int>(m_domainList.size()) - 1 : wxNOT_FOUND;
   const auto found = std::find(m_domainList.begin(), m_domainList.end(), chosen);
   if (!chosen.empty() && found != m_domainList.end()) index = static_cast<int>(found - m_domainList.begin());
   m_comboDomain->SetSelection(index);
+  // The record follows, so that what is saved (and what a run locks to) is the name shown.
+  m_settings.Domain = index;
 }
 
 void CMainWin::UpdatePreview() { m_preview->SetColors(m_settings.BackColor, m_settings.TextColor); }
@@ -290,17 +293,12 @@ void CMainWin::OnAddFiles(wxCommandEvent&) {
 
 void CMainWin::AddStartupPaths(const std::vector<std::string>& paths) {
   if (paths.empty()) return;
-  for (const std::string& path : paths) {
-    std::error_code ec;
-    const auto p = std::filesystem::absolute(PathFromUtf8(path), ec);
-    if (ec) continue;
-    if (std::filesystem::is_directory(p, ec)) {
-      m_images.AddFolder(p);
-    } else if (std::filesystem::exists(p, ec)) {
-      m_images.AddImageFile(PathToUtf8(p));
-    }
-  }
+  const std::vector<InputProblem> problems = m_images.AddPaths(paths);
   RefreshImageList(static_cast<int>(m_images.size()) - 1);
+  if (problems.empty()) return;
+  std::string text = "These could not be added to the list:\n";
+  for (const InputProblem& p : problems) text += "\n" + p.input + ": " + p.reason;
+  ShowMessage(text, MessageIcon::Warning);
 }
 
 void CMainWin::OnAddFolder(wxCommandEvent&) {

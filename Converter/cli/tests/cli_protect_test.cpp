@@ -59,6 +59,10 @@ TEST(cli_protect_test, errors_name_the_file_and_the_reason) {
       {{"protect", (dir / "empty.gif").string(), (dir / "x").string()}, 1, "empty.gif", "empty"},
       {{"protect", (dir / "ok.gif").string(), (dir / "nodir" / "x").string()}, 1, "nodir", "target folder"},
       {{"protect", "--domain", "...", (dir / "ok.gif").string(), (dir / "x").string()}, 2, "...", "domain"},
+      {{"protect", "--domain", "https://", (dir / "ok.gif").string(), (dir / "x").string()}, 2, "https://",
+       "no host name"},
+      {{"unprotect", "--domain", "a b", (dir / "junk.class").string(), (dir / "x").string()}, 2, "a b",
+       "space"},
       {{"unprotect", (dir / "junk.class").string(), (dir / "x").string()}, 1, "junk.class", "not a protected"},
       {{"protect", (dir / "ok.gif").string()}, 2, "", "TARGET"},
       {{"frobnicate"}, 2, "", ""},
@@ -70,6 +74,32 @@ TEST(cli_protect_test, errors_name_the_file_and_the_reason) {
     EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "x"));
   }
+}
+
+// A domain typed or pasted as a person would keys the file to the host name the browser
+// reports, as the window's domain list does; convert takes the same rule.
+TEST(cli_protect_test, domains_key_to_the_browsers_host_name) {
+  TempDir dir;
+  std::filesystem::copy_file(std::filesystem::path(VG_SOURCE_DIR) / "samples" / "lantern.gif", dir / "a.png");
+  const std::pair<const char*, const char*> cases[] = {
+      {"bücher.de", "xn--bcher-kva.de"},
+      {"例え.jp", "xn--r8jz45g.jp"},
+      {"https://WWW.Example.com/gallery/", "www.example.com"},
+      {"  Example.ORG  ", "example.org"},
+  };
+  for (const auto& [typed, host] : cases) {
+    ASSERT_EQ(RunCli({"protect", "--domain", typed, (dir / "a.png").string(), (dir / "a.class").string()}).exit_code, 0)
+        << typed;
+    ASSERT_TRUE(WriteProtectedImageFile(dir / "a.png", dir / "expected.class", host));
+    EXPECT_EQ(ReadBytes(dir / "a.class"), ReadBytes(dir / "expected.class")) << typed;
+    auto r = RunCli({"unprotect", "--domain", typed, (dir / "a.class").string(), (dir / "back.png").string()});
+    EXPECT_EQ(r.exit_code, 0) << typed << ": " << r.err;
+  }
+  auto r = RunCli({"convert", "-y", "--domain", "https://WWW.Example.com/gallery/", "-o", (dir / "site").string(),
+                   (dir / "a.png").string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  ASSERT_TRUE(WriteProtectedImageFile(dir / "a.png", dir / "expected.class", "www.example.com"));
+  EXPECT_EQ(ReadBytes(dir / "site" / "a_0320_0240_C.class"), ReadBytes(dir / "expected.class"));
 }
 
 TEST(cli_protect_test, help_and_version) {

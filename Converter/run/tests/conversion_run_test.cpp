@@ -305,14 +305,20 @@ TEST_F(RunFixture, same_protected_name_later_image_wins) {
   EXPECT_EQ(ReadBytes(dir / "out" / "a_b_0320_0240_C.class"), ReadBytes(dir / "expected"));
 }
 
+// The message names the file to repair: the installed viewer script when it is missing,
+// the copy in the target folder when that cannot be written.
 TEST_F(RunFixture, missing_viewer_script_is_reported) {
   AddImage("lantern.gif", "a.gif");
   std::filesystem::remove(program / "vgi.js");
   settings.OpenTargetFolderOnCompletion = true;
   EXPECT_EQ(Run(), RunOutcome::Failed);
-  EXPECT_EQ(host.messages.back().first,
-            "Error converting input file!\n\n" + PathToUtf8(dir / "out" / "vgi.js"));
+  EXPECT_EQ(host.messages.back().first, "Error converting input file!\n\n" + PathToUtf8(program / "vgi.js"));
   EXPECT_TRUE(host.opened.empty());
+
+  WriteBytes(program / "vgi.js", "// viewer\n");
+  std::filesystem::create_directory(dir / "out" / "vgi.js");  // in the way of the copy
+  EXPECT_EQ(Run(), RunOutcome::Failed);
+  EXPECT_EQ(host.messages.back().first, "Error converting input file!\n\n" + PathToUtf8(dir / "out" / "vgi.js"));
 }
 
 TEST_F(RunFixture, missing_target_folder_fails_on_first_file) {

@@ -30,6 +30,14 @@ TEST(domain_name_test, accepted_names_take_their_ascii_form) {
       {"xn--bcher-kva.example", "xn--bcher-kva.example"},
       {"192.168.1.20", "192.168.1.20"},
       {"my-site.example", "my-site.example"},
+      // Typed or pasted as a person would; one rule for the window and the command line.
+      {"bücher.de", "xn--bcher-kva.de"},
+      {"例え.jp", "xn--r8jz45g.jp"},
+      {"https://WWW.Example.com/gallery/", "www.example.com"},
+      {"  Example.ORG  ", "example.org"},
+      {"http://user@example.net:8080/a?b#c", "example.net"},
+      {"www.example.com/gallery/index.html", "www.example.com"},
+      {"example.com:443", "example.com"},
   };
   for (const auto& [typed, expected] : cases) {
     const DomainNameResult r = NormalizeDomainName(typed);
@@ -45,7 +53,9 @@ TEST(domain_name_test, refused_names_say_why) {
       {"exa mple.com", "contains a space"},
       {"example..com", "empty part"},
       {".example.com", "empty part"},
-      {"https://example.com/", "contains \":\""},
+      {"https://", "has no host name"},
+      {"https:///gallery/", "has no host name"},
+      {"ex:ample.com", "contains \":\""},
       {"-example.com", "starts or ends with a hyphen"},
       {"example-.com", "starts or ends with a hyphen"},
       {"-", "starts or ends with a hyphen"},

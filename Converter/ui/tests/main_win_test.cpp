@@ -288,6 +288,34 @@ TEST_F(main_win_test, domain_lock_enables_the_list_and_decides_the_key) {
   EXPECT_EQ(w.GetDomainKey(), "");
 }
 
+// After "Edit..." the same name stays chosen, in the drop-down and in the record that
+// is saved; a removed name gives way to "localhost".
+TEST_F(main_win_test, edited_domain_names_keep_the_chosen_name) {
+  store_.SetText(kSectionDomains, kEntryDomainNames, "a.example;b.example;c.example");
+  store_.SetInt(kSectionGeneral, "Domain", 1);
+  CMainWin& w = Open();
+  ASSERT_EQ(FromWx(w.m_comboDomain->GetStringSelection()), "b.example");
+
+  w.SetDomainNames({"0.example", "a.example", "b.example", "c.example"});
+  EXPECT_EQ(FromWx(w.m_comboDomain->GetStringSelection()), "b.example");
+  EXPECT_EQ(w.Settings().Domain, 2);
+  ASSERT_TRUE(ClickCheck(w.m_checkDomainLock));
+  EXPECT_EQ(w.GetDomainKey(), "b.example");
+
+  w.SetDomainNames({"0.example", "a.example", "c.example"});
+  EXPECT_EQ(FromWx(w.m_comboDomain->GetStringSelection()), "localhost");
+  EXPECT_EQ(w.Settings().Domain, 3);
+  w.SetDomainNames({"0.example", "b.example"});  // "localhost" was chosen and stays so
+  EXPECT_EQ(w.Settings().Domain, 2);
+  CloseWindow();
+  std::int32_t saved = -5;
+  ASSERT_TRUE(store_.GetInt(kSectionGeneral, "Domain", saved));
+  EXPECT_EQ(saved, 2);
+  std::string names;
+  ASSERT_TRUE(store_.GetText(kSectionDomains, kEntryDomainNames, names));
+  EXPECT_EQ(names, "0.example;b.example");
+}
+
 TEST_F(main_win_test, stored_domain_beyond_the_list_selects_the_first_entry) {
   store_.SetText(kSectionDomains, kEntryDomainNames, "a.example;b.example");
   store_.SetInt(kSectionGeneral, "Domain", 7);
@@ -376,7 +404,7 @@ TEST_F(main_win_test, add_files_and_add_folder_fill_the_list_and_the_view_mirror
 }
 
 // Paths given to the program at start: files as "Add file(s)", folders as "Add folder",
-// names of nothing skipped.
+// names of nothing skipped and reported.
 TEST_F(main_win_test, paths_given_at_start_fill_the_list) {
   CMainWin& w = Open();
   const auto images = MakeImages(dir_ / "pics", 1);
@@ -387,6 +415,10 @@ TEST_F(main_win_test, paths_given_at_start_fill_the_list) {
   EXPECT_EQ(w.Images()[1].m_strFolder, PathToUtf8(dir_ / "more" / "sub") + "/");
   EXPECT_EQ(ShownRows(), ModelRows());
   EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{2});
+  // The name of nothing is reported, once, with the reason.
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_EQ(services_.messages[0].text,
+            "These could not be added to the list:\n\n" + PathToUtf8(dir_ / "missing.png") + ": no such file or folder");
 }
 
 TEST_F(main_win_test, remove_move_and_clear) {
