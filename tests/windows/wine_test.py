@@ -330,6 +330,25 @@ class SetupLauncher(Workspace):
                 process.kill()
         self.assertEqual(sorted(p.name for p in shared[0].iterdir()), [])  # nothing made there
 
+    def test_a_path_that_maps_best_fit_onto_another_file_has_no_ansi_form(self):
+        # The ANSI code page maps "ā" best-fit to "a": "Bāse\\setup.exe" would open the
+        # other file "Base\\setup.exe". The launcher must count its path as having no ANSI
+        # form, which puts its folder in the all-users TEMP folder.
+        drive_c = Path(ENV["WINEPREFIX"]) / "drive_c"
+        shared = [drive_c / "ProgramData" / "TEMP", drive_c / "temp"]
+        for folder in shared:
+            shutil.rmtree(folder, True)
+        self.addCleanup(lambda: [shutil.rmtree(f, True) for f in shared])
+        (self.dir / "Bāse").mkdir()
+        (self.dir / "Base").mkdir()
+        setup = self.build_setup(b"VGTEST exit=0\n", out=self.dir / "Bāse" / "setup.exe")
+        shutil.copy(setup, self.dir / "Base" / "setup.exe")
+        report = self.dir / "report.txt"
+        result = wine(setup, "/W", env={"VG_TEST_ENGINE_REPORT": winpath(report)})
+        self.assertEqual(result.returncode, 0, result.stderr)
+        run, = self.report(report)
+        self.assertTrue(run["exe"][0].lower().startswith("c:\\programdata\\temp\\"), run["exe"])
+
     def test_not_waiting_leaves_the_engine_running_and_schedules_removal(self):
         go = self.dir / "go"
         setup = self.build_setup(f"VGTEST wait-for={winpath(go)} exit=9\n".encode(), multi_segment=True)
