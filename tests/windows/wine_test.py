@@ -323,7 +323,13 @@ class SetupLauncher(Workspace):
                                    stderr=subprocess.DEVNULL)
         try:
             box, = wait_for_windows("Launcher Error", 1, timeout=120)
-            press_in(box, "Return")
+            for _ in range(20):  # a box that has just appeared may not take the key yet
+                press_in(box, "Return")
+                try:
+                    process.wait(timeout=3)
+                    break
+                except subprocess.TimeoutExpired:
+                    pass
             self.assertEqual(process.wait(timeout=60), 56)
         finally:
             if process.poll() is None:
