@@ -263,11 +263,14 @@ int CSetupExtractor::PrepareTempFolder() {
   const CCurrentDirGuard restoreCurrentDir(m_platform);
 
   std::string base;
-  if (!m_platform.GetTempBase(&base)) base = m_platform.FallbackTempBase();
-  bool baseUsable = true;
+  // Without a temporary path, on to the last fallback, which is checked as a shared base.
+  bool baseUsable = m_platform.GetTempBase(&base);
   if (m_szTempOverride.Units() >= 3) {
     CPathText override = m_szTempOverride;
-    if (CreateFolderPath(override)) base = override.str();
+    if (CreateFolderPath(override)) {
+      base = override.str();
+      baseUsable = true;
+    }
   } else if (g_bUnicodePath) {
     // Nothing is touched: the engine could not be handed a usable path.
     if (m_bMultiSegment) return Fail(kResultTempFolder, text::kUnicodeMultiSegment);

@@ -88,21 +88,26 @@ TEST_F(temp_folder_test, a_shared_base_is_used_only_when_nobody_else_controls_it
   const struct {
     const char* name;
     bool commonBase;  // else the fallback is reached because the temporary path fails
+    bool noTempPath;  // ... because there is none at all, else because its folder fails
     EState state;
     const char* expected;  // the temporary folder; nullptr: 56
   } cases[] = {
-      {"all-users TEMP missing: made now", true, kAbsent, "C:\\ProgramData\\TEMP\\_qv_kb_temp_0\\"},
-      {"all-users TEMP owned by Administrators", true, kAdmins,
+      {"all-users TEMP missing: made now", true, false, kAbsent,
        "C:\\ProgramData\\TEMP\\_qv_kb_temp_0\\"},
-      {"all-users TEMP owned by a user", true, kUser, "C:\\temp\\_qv_kb_temp_0\\"},
-      {"all-users TEMP a reparse point", true, kLink, "C:\\temp\\_qv_kb_temp_0\\"},
-      {"all-users TEMP others may rename", true, kOpenAccessList, "C:\\temp\\_qv_kb_temp_0\\"},
-      {"all-users TEMP a file", true, kFile, "C:\\temp\\_qv_kb_temp_0\\"},
-      {"c:\\temp missing: made now", false, kAbsent, "C:\\temp\\_qv_kb_temp_0\\"},
-      {"c:\\temp owned by Administrators", false, kAdmins, "C:\\temp\\_qv_kb_temp_0\\"},
-      {"c:\\temp owned by a user", false, kUser, nullptr},
-      {"c:\\temp a reparse point", false, kLink, nullptr},
-      {"c:\\temp others may rename", false, kOpenAccessList, nullptr},
+      {"all-users TEMP owned by Administrators", true, false, kAdmins,
+       "C:\\ProgramData\\TEMP\\_qv_kb_temp_0\\"},
+      {"all-users TEMP owned by a user", true, false, kUser, "C:\\temp\\_qv_kb_temp_0\\"},
+      {"all-users TEMP a reparse point", true, false, kLink, "C:\\temp\\_qv_kb_temp_0\\"},
+      {"all-users TEMP others may rename", true, false, kOpenAccessList,
+       "C:\\temp\\_qv_kb_temp_0\\"},
+      {"all-users TEMP a file", true, false, kFile, "C:\\temp\\_qv_kb_temp_0\\"},
+      {"c:\\temp missing: made now", false, false, kAbsent, "C:\\temp\\_qv_kb_temp_0\\"},
+      {"c:\\temp owned by Administrators", false, false, kAdmins, "C:\\temp\\_qv_kb_temp_0\\"},
+      {"c:\\temp owned by a user", false, false, kUser, nullptr},
+      {"c:\\temp a reparse point", false, false, kLink, nullptr},
+      {"c:\\temp others may rename", false, false, kOpenAccessList, nullptr},
+      {"no temporary path, c:\\temp owned by a user", false, true, kUser, nullptr},
+      {"no temporary path, c:\\temp missing", false, true, kAbsent, "C:\\temp\\_qv_kb_temp_0\\"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -110,7 +115,11 @@ TEST_F(temp_folder_test, a_shared_base_is_used_only_when_nobody_else_controls_it
     CSetupExtractor ex(f);
     g_bUnicodePath = c.commonBase;
     ex.m_bWait = true;
-    if (!c.commonBase) f.mkdirFails.insert("C:\\Temp\\_qv_kb_temp_0");
+    if (c.noTempPath) {
+      f.tempBaseFails = true;
+    } else if (!c.commonBase) {
+      f.mkdirFails.insert("C:\\Temp\\_qv_kb_temp_0");
+    }
     const std::string base = c.commonBase ? common : fallback;
     f.dirs.insert("D:\\Elsewhere");
     switch (c.state) {
