@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
+#include <utility>
 
 #include "core/payload_format.h"
 
@@ -22,7 +22,54 @@ bool MatchesSignature(const unsigned char* p) {
   return true;
 }
 
+// Puts the current directory back as it was when the guard was made, on every way out.
+class CCurrentDirGuard {
+ public:
+  explicit CCurrentDirGuard(CLauncherPlatform& platform)
+      : m_platform(platform), m_bHave(platform.GetCurrentDir(&m_strDir)) {}
+  ~CCurrentDirGuard() {
+    if (m_bHave) m_platform.SetCurrentDir(m_strDir);
+  }
+  CCurrentDirGuard(const CCurrentDirGuard&) = delete;
+  CCurrentDirGuard& operator=(const CCurrentDirGuard&) = delete;
+
+ private:
+  CLauncherPlatform& m_platform;
+  std::string m_strDir;
+  bool m_bHave;
+};
+
 }  // namespace
+
+bool BuildEngineArguments(const std::string& commandLine,
+                          const std::vector<std::string>& commandArgs,
+                          const CHandOffValues& values, std::string* text,
+                          std::vector<std::string>* arguments) {
+  // Unquoted here; in the string all but the first are quoted.
+  std::vector<std::string> handoff;
+  handoff.push_back("__QVAOFF:" + std::to_string(values.nDataOffset));
+  handoff.push_back("__QVAFN:" + values.strArchivePath);
+  handoff.push_back("__QVCT:" + std::to_string(values.nCompressionType & 0xFF));
+  handoff.push_back("__QVTSS:" + std::to_string(values.nTotalSize));
+  if (!values.strUserSid.empty()) handoff.push_back("__QVSID:" + values.strUserSid);
+
+  std::string handoffText = handoff[0];
+  for (std::size_t i = 1; i < handoff.size(); ++i) handoffText += " \"" + handoff[i] + "\"";
+
+  const std::string full = commandLine.empty() ? handoffText : commandLine + " " + handoffText;
+  std::vector<std::string> all;
+  if (CLongText::Fits(full)) {
+    *text = full;
+    all = commandArgs;
+  } else if (CLongText::Fits(handoffText)) {
+    *text = handoffText;
+  } else {
+    return false;
+  }
+  all.insert(all.end(), handoff.begin(), handoff.end());
+  *arguments = std::move(all);
+  return true;
+}
 
 CSetupExtractor::CSetupExtractor(CLauncherPlatform& platform) : m_platform(platform) {}
 
@@ -158,9 +205,21 @@ bool CSetupExtractor::CreateFolderPath(CPathText& path) {
   return true;
 }
 
-void CSetupExtractor::CleanStaleFolder(const std::string& folder) {
-  m_platform.RemoveFile(folder + m_platform.Separator() + kEngineFileName);
-  m_platform.RemoveDir(folder);
+bool CSetupExtractor::UseSharedBase(const std::string& folder) {
+  // Made first and examined only when it was there already: no moment in which someone
+  // else could make it between a look and the creation.
+  switch (m_platform.CreateSharedDir(folder)) {
+    case ECreateDir::kCreated:
+      return true;
+    case ECreateDir::kFailed:
+      return false;
+    case ECreateDir::kExists:
+      break;
+  }
+  // Whoever controls the base can rename or replace what is inside it, the private
+  // folder and the engine included, between the extraction and the start.
+  const CFolderFacts facts = m_platform.ExamineFolder(folder);
+  return facts.kind == EPathKind::kDirectory && facts.bOwnedBySystem && !facts.bOthersMayReplace;
 }
 
 bool CSetupExtractor::MakeNumberedFolder(const std::string& base, std::string* folder) {
@@ -174,8 +233,9 @@ bool CSetupExtractor::MakeNumberedFolder(const std::string& base, std::string* f
         continue;  // never followed, never touched
       case EPathKind::kDirectory:
         // A stale folder that holds nothing but an engine program is cleaned and reused;
-        // one that holds anything else is passed over.
-        CleanStaleFolder(candidate);
+        // one that holds anything else is passed over. The folder is examined again as it
+        // is removed: it may have been swapped for a link since the look above.
+        if (!m_platform.RemoveStaleFolder(candidate, kEngineFileName)) continue;
         if (m_platform.GetPathKind(candidate) != EPathKind::kAbsent) continue;
         break;
       case EPathKind::kAbsent:
@@ -200,129 +260,112 @@ bool CSetupExtractor::MakeNumberedFolder(const std::string& base, std::string* f
 }
 
 int CSetupExtractor::PrepareTempFolder() {
-  std::string remembered;
-  const bool haveCurrentDir = m_platform.GetCurrentDir(&remembered);
-  int result = kResultOk;
+  const CCurrentDirGuard restoreCurrentDir(m_platform);
 
   std::string base;
-  if (!m_platform.GetTempBase(&base)) base = m_platform.FallbackTempBase();
+  // Without a temporary path, on to the last fallback, which is checked as a shared base.
+  bool baseUsable = m_platform.GetTempBase(&base);
   if (m_szTempOverride.Units() >= 3) {
     CPathText override = m_szTempOverride;
-    if (CreateFolderPath(override)) base = override.str();
+    if (CreateFolderPath(override)) {
+      base = override.str();
+      baseUsable = true;
+    }
   } else if (g_bUnicodePath) {
-    if (m_bMultiSegment) {
-      // Nothing is touched: the engine could not be handed a usable path.
-      result = Fail(kResultTempFolder, text::kUnicodeMultiSegment);
-    } else {
-      std::string common;
-      if (m_platform.GetCommonTempFolder(&common)) {
-        if (m_platform.GetPathKind(common) != EPathKind::kDirectory) m_platform.MakeDir(common);
-        base = common;
-      }
+    // Nothing is touched: the engine could not be handed a usable path.
+    if (m_bMultiSegment) return Fail(kResultTempFolder, text::kUnicodeMultiSegment);
+    std::string common;
+    if (m_platform.GetCommonTempFolder(&common)) {
+      base = common;
+      // A base that others control is passed over for the last fallback below.
+      baseUsable = UseSharedBase(common);
     }
   }
 
-  if (result == kResultOk) {
-    base = WithSeparator(base);
-    std::string folder;
-    bool made = MakeNumberedFolder(base, &folder);
-    if (!made) {
-      // The fallback base gets a fresh private folder too: the engine never goes straight
-      // into a folder other users may write to.
-      base = WithSeparator(m_platform.FallbackTempBase());
-      if (m_platform.GetPathKind(base) != EPathKind::kDirectory) m_platform.MakeDir(base);
-      made = MakeNumberedFolder(base, &folder);
-    }
-    if (made) {
-      const std::string launch = WithSeparator(folder);
-      m_szTempLaunchPath.Assign(launch);
-      m_szEnginePath.Assign(launch + kEngineFileName);  // fits: checked by MakeNumberedFolder
-      m_szLuaPath.Assign(launch + kLuaFileName);
-      base = folder;
-    } else {
-      result = Fail(kResultTempFolder, text::kNoTempFolder);
-    }
-
-    std::uint64_t free = 0;
-    if (!m_platform.QueryFreeSpace(base, &free) || free < kMinimumFreeSpace) {
-      result = Fail(kResultDiskSpace, text::kDiskSpace);
-    }
+  int result = kResultOk;
+  base = WithSeparator(base);
+  std::string folder;
+  bool made = baseUsable && MakeNumberedFolder(base, &folder);
+  if (!made) {
+    // The fallback base gets a fresh private folder too: the engine never goes straight
+    // into a folder other users may write to.
+    const std::string fallback = m_platform.FallbackTempBase();
+    base = WithSeparator(fallback);
+    made = UseSharedBase(fallback) && MakeNumberedFolder(base, &folder);
+  }
+  if (made) {
+    const std::string launch = WithSeparator(folder);
+    m_szTempLaunchPath.Assign(launch);
+    m_szEnginePath.Assign(launch + kEngineFileName);  // fits: checked by MakeNumberedFolder
+    m_szLuaPath.Assign(launch + kLuaFileName);
+    base = folder;
+  } else {
+    result = Fail(kResultTempFolder, text::kNoTempFolder);
   }
 
-  if (haveCurrentDir) m_platform.SetCurrentDir(remembered);
+  std::uint64_t free = 0;
+  if (!m_platform.QueryFreeSpace(base, &free) || free < kMinimumFreeSpace) {
+    result = Fail(kResultDiskSpace, text::kDiskSpace);
+  }
   return result;
 }
 
-int CSetupExtractor::ExtractEngine() {
-  const std::uint64_t size = m_nSetupSize;
+int CSetupExtractor::ExtractPayloadFile(const CPathText& path, std::uint64_t size,
+                                        bool scrambledHead, const CExtractTexts& texts) {
   // A size beyond the end of the file cannot be read; it is refused before anything is
   // asked of memory, so a damaged header never causes a huge allocation.
-  if (size > BytesLeftFrom(m_nOffset)) return Fail(kResultReadPayload, text::kReadEngine);
-  // The scrambled head is restored here; the rest goes from the file to the engine as is.
+  if (size > BytesLeftFrom(m_nOffset)) return Fail(kResultReadPayload, texts.szRead);
+  // The scrambled head is restored here; the rest goes from the file to its target as is.
   unsigned char head[kScrambledHeadSize];
-  const std::size_t headSize =
-      static_cast<std::size_t>(std::min<std::uint64_t>(size, kScrambledHeadSize));
-  if (!ReadExactly(m_nOffset, head, headSize)) return Fail(kResultReadPayload, text::kReadEngine);
-  for (std::size_t i = 0; i < headSize; ++i) head[i] ^= kScrambleByte;
+  std::size_t headSize = 0;
+  if (scrambledHead) {
+    headSize = static_cast<std::size_t>(std::min<std::uint64_t>(size, kScrambledHeadSize));
+    if (!ReadExactly(m_nOffset, head, headSize)) return Fail(kResultReadPayload, texts.szRead);
+    for (std::size_t i = 0; i < headSize; ++i) head[i] ^= kScrambleByte;
+  }
 
   int result = kResultOk;
-  switch (m_hArchive->ExtractTo(m_szEnginePath.str(), head, headSize, m_nOffset + headSize,
+  switch (m_hArchive->ExtractTo(path.str(), head, headSize, m_nOffset + headSize,
                                 size - headSize)) {
     case EExtract::kWritten:
       break;
     case EExtract::kNoMemory:
       return Fail(kResultReadPayload, text::kAllocMemory);
     case EExtract::kReadFailed:
-      return Fail(kResultReadPayload, text::kReadEngine);
+      return Fail(kResultReadPayload, texts.szRead);
     case EExtract::kOpenFailed:
-      result = Fail(kResultWriteFile, text::kOpenEngine);
+      result = Fail(kResultWriteFile, texts.szOpen);
       break;
     case EExtract::kWriteFailed:
-      // A short engine must never be started.
-      result = Fail(kResultWriteFile, text::kWriteEngine);
+      // A short file must never be started or loaded.
+      result = Fail(kResultWriteFile, texts.szWrite);
       break;
   }
   m_nOffset += size;
   return result;
+}
+
+int CSetupExtractor::ExtractEngine() {
+  return ExtractPayloadFile(m_szEnginePath, m_nSetupSize, true,
+                            {text::kReadEngine, text::kOpenEngine, text::kWriteEngine});
 }
 
 int CSetupExtractor::ExtractLuaLibrary() {
   unsigned char number[8];
   if (!ReadExactly(m_nOffset, number, 8)) return Fail(kResultNoLuaSize, text::kNoLuaSize);
   m_nOffset += 8;
-  const std::uint64_t size = ReadLe64(number);
-  if (size > BytesLeftFrom(m_nOffset)) return Fail(kResultReadPayload, text::kReadLua);
-
-  int result = kResultOk;
-  switch (m_hArchive->ExtractTo(m_szLuaPath.str(), nullptr, 0, m_nOffset, size)) {
-    case EExtract::kWritten:
-      break;
-    case EExtract::kNoMemory:
-      return Fail(kResultReadPayload, text::kAllocMemory);
-    case EExtract::kReadFailed:
-      return Fail(kResultReadPayload, text::kReadLua);
-    case EExtract::kOpenFailed:
-      result = Fail(kResultWriteFile, text::kOpenLua);
-      break;
-    case EExtract::kWriteFailed:
-      result = Fail(kResultWriteFile, text::kWriteLua);
-      break;
-  }
-  m_nOffset += size;
-  return result;
+  return ExtractPayloadFile(m_szLuaPath, ReadLe64(number), false,
+                            {text::kReadLua, text::kOpenLua, text::kWriteLua});
 }
 
 int CSetupExtractor::StartEngine() {
-  // The hand-off arguments, unquoted; in the argument string all but the first are quoted.
-  std::vector<std::string> handoff;
-  handoff.push_back("__QVAOFF:" + std::to_string(m_nOffset));
-
   std::string link;
   if (g_bUnicodePath) {
-    // The engine cannot open a path without an ANSI form; hand it a link whose path has one.
+    // The engine cannot open a path without an ANSI form; hand it a link whose path has
+    // one, but only in a folder that nobody else controls: whoever could replace the link
+    // could hand the elevated engine setup data of their own.
     std::string common;
-    if (m_platform.GetCommonTempFolder(&common)) {
-      if (m_platform.GetPathKind(common) != EPathKind::kDirectory) m_platform.MakeDir(common);
+    if (m_platform.GetCommonTempFolder(&common) && UseSharedBase(common)) {
       const std::string candidate = WithSeparator(common) + "setup.exe";
       m_platform.RemoveFile(candidate);
       if (CPathText::Fits(candidate) &&
@@ -332,30 +375,25 @@ int CSetupExtractor::StartEngine() {
       }
     }
   }
-  handoff.push_back("__QVAFN:" + m_szArchivePath.str());
-  handoff.push_back("__QVCT:" + std::to_string(m_nCompressionType & 0xFF));
-  handoff.push_back("__QVTSS:" + std::to_string(m_nTotalSize));
-  std::string sid;
-  if (m_platform.GetUserSid(&sid)) handoff.push_back("__QVSID:" + sid);
+  CHandOffValues values;
+  values.nDataOffset = m_nOffset;
+  values.strArchivePath = m_szArchivePath.str();
+  values.nCompressionType = m_nCompressionType;
+  values.nTotalSize = m_nTotalSize;
+  if (!m_platform.GetUserSid(&values.strUserSid)) values.strUserSid.clear();
 
-  std::string handoffText = handoff[0];
-  for (std::size_t i = 1; i < handoff.size(); ++i) handoffText += " \"" + handoff[i] + "\"";
-
-  // The string is rebuilt from the launcher's command line on every attempt. When the
-  // command line leaves too little room for the hand-off arguments, it is left out, as one
-  // of 2,048 characters or more is.
+  // The string is rebuilt from the launcher's command line on every attempt.
   CEngineCommand command;
   command.strEnginePath = m_szEnginePath.str();
   int result = kResultOk;
-  const std::string full =
-      m_strCommandLine.empty() ? handoffText : m_strCommandLine + " " + handoffText;
-  if (m_szArguments.Assign(full)) {
-    command.vArguments = m_vArguments;
-  } else if (!m_szArguments.Assign(handoffText)) {
+  std::string arguments;
+  if (BuildEngineArguments(m_strCommandLine, m_vArguments, values, &arguments,
+                           &command.vArguments) &&
+      m_szArguments.Assign(arguments)) {
+    command.strArguments = m_szArguments.str();
+  } else {
     result = Fail(kResultWriteFile, text::kStartEngine);
   }
-  command.vArguments.insert(command.vArguments.end(), handoff.begin(), handoff.end());
-  command.strArguments = m_szArguments.str();
 
   if (result == kResultOk) {
     if (g_bDebug) {
@@ -400,12 +438,6 @@ void CSetupExtractor::CleanUpFiles() {
     }
     if (!paths.empty()) m_platform.ScheduleRemoval(paths);
   }
-}
-
-std::unique_ptr<unsigned char[]> CLauncherPlatform::Allocate(std::uint64_t size) {
-  if (size > SIZE_MAX - 1) return nullptr;
-  return std::unique_ptr<unsigned char[]>(
-      new (std::nothrow) unsigned char[static_cast<std::size_t>(size) + 1]);
 }
 
 }  // namespace vgsetup

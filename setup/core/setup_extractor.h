@@ -71,6 +71,25 @@ constexpr int kMaxTempFolderNumber = 10000;
 extern bool g_bUnicodePath;
 extern bool g_bDebug;
 
+// The values the engine is handed besides the launcher's own command line.
+struct CHandOffValues {
+  std::uint64_t nDataOffset = 0;  // where the setup data begins
+  std::string strArchivePath;     // the launcher's file, or a link that stands for it
+  std::uint32_t nCompressionType = 0;
+  std::uint64_t nTotalSize = 0;
+  std::string strUserSid;  // empty when unknown: the argument is left out
+};
+
+// The engine's argument string and the same arguments one by one (without the quote
+// characters of the string): the launcher's command line `commandLine`, made of the
+// elements `commandArgs`, then the hand-off arguments. A command line that leaves no room
+// for the hand-off within the 2,048 characters of the string is left out. False when the
+// hand-off alone does not fit; the outputs are then left as they were.
+bool BuildEngineArguments(const std::string& commandLine,
+                          const std::vector<std::string>& commandArgs,
+                          const CHandOffValues& values, std::string* text,
+                          std::vector<std::string>* arguments);
+
 class CSetupExtractor {
  public:
   explicit CSetupExtractor(CLauncherPlatform& platform);
@@ -127,8 +146,21 @@ class CSetupExtractor {
   // The number search: a fresh numbered folder under `base` (which ends in a separator).
   // Fills `folder` and returns true when one was created and can be made the current directory.
   bool MakeNumberedFolder(const std::string& base, std::string* folder);
-  // Removes a stale numbered folder that holds nothing but an engine program.
-  void CleanStaleFolder(const std::string& folder);
+  // A base that other users can reach (the all-users TEMP folder, the last fallback) is
+  // used only when it is a real folder that only Administrators and SYSTEM control, or one
+  // made just now with such an access list. Creates it when it is missing.
+  bool UseSharedBase(const std::string& folder);
+  // Texts of the failures of one extracted file.
+  struct CExtractTexts {
+    const char* szRead;
+    const char* szOpen;
+    const char* szWrite;
+  };
+  // Writes the `size` bytes at m_nOffset to `path`, the first min(size, 2,000) of them
+  // unscrambled when `scrambledHead` is set, and advances m_nOffset by `size` once the file
+  // was tried. Memory and read failures return 54 and leave m_nOffset.
+  int ExtractPayloadFile(const CPathText& path, std::uint64_t size, bool scrambledHead,
+                         const CExtractTexts& texts);
   std::string WithSeparator(std::string path) const;
 
   CLauncherPlatform& m_platform;

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,22 @@ enum class ECreateDir { kCreated, kExists, kFailed };
 // on POSIX a folder that belongs to another user).
 enum class EPathKind { kAbsent, kDirectory, kOther, kLink };
 
+// What a folder is, seen through one open handle that does not follow a reparse point.
+struct CFolderFacts {
+  EPathKind kind = EPathKind::kAbsent;
+  // Owned by Administrators or SYSTEM (on POSIX: by root).
+  bool bOwnedBySystem = false;
+  // Its access list lets someone other than Administrators and SYSTEM delete or rename it,
+  // or change its access list or owner.
+  bool bOthersMayReplace = false;
+};
+
+// True when a buffer of `head` + `size` bytes and one byte more can be addressed within
+// `limit` (SIZE_MAX of the target) without any of the sums wrapping.
+constexpr bool FitsInAddressSpace(std::uint64_t head, std::uint64_t size, std::uint64_t limit) {
+  return head < limit && size < limit - head;
+}
+
 class CLauncherPlatform {
  public:
   virtual ~CLauncherPlatform() = default;
@@ -97,6 +114,15 @@ class CLauncherPlatform {
   // A folder only the current user (and, on Windows, Administrators and SYSTEM) may write
   // to; created in one step, never an existing one and never through a link.
   virtual ECreateDir CreatePrivateDir(const std::string& path) = 0;
+  // A folder shared by all users that only Administrators and SYSTEM may change (Users may
+  // read and execute); created in one step, never an existing one.
+  virtual ECreateDir CreateSharedDir(const std::string& path) = 0;
+  virtual CFolderFacts ExamineFolder(const std::string& path) = 0;
+  // Removes the stale folder `folder` when it is a real folder (examined through a handle
+  // that does not follow a reparse point) that holds nothing but the file `name`: the file
+  // first, then the folder. Nothing is removed anywhere else, and a folder holding anything
+  // more is left as it is. True when the folder is gone.
+  virtual bool RemoveStaleFolder(const std::string& folder, const std::string& name) = 0;
   virtual bool RemoveDir(const std::string& path) = 0;  // only an empty folder
   virtual bool RemoveFile(const std::string& path) = 0;
   virtual bool QueryFreeSpace(const std::string& folder, std::uint64_t* bytes) = 0;
@@ -108,7 +134,12 @@ class CLauncherPlatform {
 
   // --- Memory -----------------------------------------------------------------------------
   // A buffer of `size` bytes, or nullptr when it cannot be had.
-  virtual std::unique_ptr<unsigned char[]> Allocate(std::uint64_t size);
+  virtual std::unique_ptr<unsigned char[]> Allocate(std::uint64_t size) {
+    // One byte more, so that an empty buffer is a real allocation too.
+    if (!FitsInAddressSpace(0, size, SIZE_MAX)) return nullptr;
+    return std::unique_ptr<unsigned char[]>(
+        new (std::nothrow) unsigned char[static_cast<std::size_t>(size) + 1]);
+  }
 
   // --- Engine -----------------------------------------------------------------------------
   // The string form (S-1-...) of the security identifier of the process token's user.

@@ -267,6 +267,51 @@ ECreateDir CPosixPlatform::CreatePrivateDir(const std::string& path) {
   return ECreateDir::kCreated;
 }
 
+ECreateDir CPosixPlatform::CreateSharedDir(const std::string& path) {
+  if (::mkdir(path.c_str(), 0755) != 0) {
+    return errno == EEXIST ? ECreateDir::kExists : ECreateDir::kFailed;
+  }
+  if (::chmod(path.c_str(), 0755) != 0) {
+    ::rmdir(path.c_str());
+    return ECreateDir::kFailed;
+  }
+  return ECreateDir::kCreated;
+}
+
+CFolderFacts CPosixPlatform::ExamineFolder(const std::string& path) {
+  CFolderFacts facts;
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) {
+    facts.kind = (errno == ENOENT || errno == ENOTDIR) ? EPathKind::kAbsent : EPathKind::kOther;
+    return facts;
+  }
+  facts.kind = S_ISLNK(st.st_mode)  ? EPathKind::kLink
+               : S_ISDIR(st.st_mode) ? EPathKind::kDirectory
+                                     : EPathKind::kOther;
+  facts.bOwnedBySystem = st.st_uid == 0;
+  // In a folder others may write to, only the sticky bit keeps them from renaming what
+  // is not theirs.
+  facts.bOthersMayReplace =
+      (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0;
+  return facts;
+}
+
+bool CPosixPlatform::RemoveStaleFolder(const std::string& folder, const std::string& name) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;  // a link, or no folder at all
+  struct stat st;
+  bool removed = false;
+  if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid()) {
+    ::unlinkat(fd, name.c_str(), 0);  // inside the folder opened, whatever its name is now
+    // The folder goes by its name only while the name still stands for the folder opened.
+    struct stat now;
+    removed = ::lstat(folder.c_str(), &now) == 0 && now.st_dev == st.st_dev &&
+              now.st_ino == st.st_ino && ::rmdir(folder.c_str()) == 0;
+  }
+  ::close(fd);
+  return removed;
+}
+
 bool CPosixPlatform::RemoveDir(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
 
 bool CPosixPlatform::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }

@@ -12,6 +12,7 @@
 // windows.h first: the other system headers build on it.
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -48,17 +49,87 @@ std::string Utf8(const wchar_t* wide, int length = -1) {
   return s;
 }
 
-// The ANSI (thread code page) form of a path; characters outside the code page become '?',
-// which no file name may hold, so such a path cannot be opened.
+// The ANSI (thread code page) form of a path, or empty text when the path has none.
+//
+// WideCharToMultiByte with flags 0 does not turn every character outside the code page
+// into '?': it maps many of them best-fit to a similar character ("\u0101" to 'a', the
+// fraction slash to '/', the full-width reverse solidus to '\\'), so the result can name
+// another, existing file or folder. The conversion is therefore asked to map nothing
+// best-fit and to report any character it had to replace; such a path has no ANSI form.
 std::string Ansi(const std::string& utf8) {
   const std::wstring w = Wide(utf8);
   if (w.empty()) return std::string();
-  const int n = WideCharToMultiByte(CP_THREAD_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  BOOL replaced = FALSE;
+  BOOL* replacedOut = &replaced;
+  int n = WideCharToMultiByte(CP_THREAD_ACP, flags, w.c_str(), -1, nullptr, 0, nullptr,
+                              replacedOut);
+  if (n <= 0 && GetLastError() == ERROR_INVALID_PARAMETER) {
+    // A code page that takes neither (UTF-8 as the system's ANSI code page): it holds every
+    // character, so nothing is replaced.
+    flags = 0;
+    replacedOut = nullptr;
+    n = WideCharToMultiByte(CP_THREAD_ACP, flags, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  }
+  if (n <= 0 || replaced) return std::string();
   std::string a(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_THREAD_ACP, 0, w.c_str(), -1, &a[0], n, nullptr, nullptr);
+  if (WideCharToMultiByte(CP_THREAD_ACP, flags, w.c_str(), -1, &a[0], n, nullptr,
+                          replacedOut) != n ||
+      replaced) {
+    return std::string();
+  }
   a.pop_back();  // the terminating zero
   return a;
+}
+
+// Administrators or SYSTEM.
+bool IsSystemSid(PSID sid) {
+  return sid && IsValidSid(sid) &&
+         (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsWellKnownSid(sid, WinLocalSystemSid));
+}
+
+// Whether an access list gives anyone but Administrators and SYSTEM a right to delete or
+// rename the folder or what is in it, or to change its access list or owner. No list at
+// all gives everyone everything.
+bool OthersMayReplace(const ACL* dacl) {
+  if (!dacl) return true;
+  constexpr DWORD kReplacing = DELETE | WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD | GENERIC_ALL;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* entry = nullptr;
+    if (!GetAce(const_cast<ACL*>(dacl), i, &entry)) return true;
+    const auto* header = static_cast<const ACE_HEADER*>(entry);
+    if (header->AceFlags & INHERIT_ONLY_ACE) continue;  // for what is made inside, not this
+    if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return true;  // not understood: unsafe
+    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+    PSID trustee = const_cast<DWORD*>(&allowed->SidStart);
+    if ((allowed->Mask & kReplacing) && !IsSystemSid(trustee)) return true;
+  }
+  return false;
+}
+
+// A folder made in one step with the access list `sddl`, protected from inheriting more.
+ECreateDir CreateDirWithAccessList(const std::string& path, const std::wstring& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return ECreateDir::kFailed;
+  }
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  const BOOL created = CreateDirectoryW(Wide(path).c_str(), &attributes);
+  const DWORD error = GetLastError();
+  LocalFree(descriptor);
+  if (created) return ECreateDir::kCreated;
+  return error == ERROR_ALREADY_EXISTS ? ECreateDir::kExists : ECreateDir::kFailed;
+}
+
+// What a handle that was opened without following a reparse point stands for.
+EPathKind KindOfHandle(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) return EPathKind::kOther;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return EPathKind::kLink;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return EPathKind::kDirectory;
+  return EPathKind::kOther;
 }
 
 // GetProcAddress gives a FARPROC; the detour through a plain function pointer type is
@@ -113,7 +184,9 @@ class CWin32Archive : public CArchiveFile {
   // every byte could be read.
   EExtract ExtractTo(const std::string& path, const unsigned char* head, std::size_t headSize,
                      std::uint64_t offset, std::uint64_t size) override {
-    if (size > static_cast<std::uint64_t>(SIZE_MAX) - headSize) return EExtract::kNoMemory;
+    // The buffer has one byte more than the file, so that an empty file is a real
+    // allocation too; on 32-bit Windows that sum must not wrap to a tiny buffer.
+    if (!FitsInAddressSpace(headSize, size, SIZE_MAX)) return EExtract::kNoMemory;
     const std::size_t total = headSize + static_cast<std::size_t>(size);
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[total + 1]);
     if (!buffer) return EExtract::kNoMemory;
@@ -317,19 +390,68 @@ ECreateDir CWin32Platform::CreatePrivateDir(const std::string& path) {
   // there for the engine to load. The list is protected from inheriting anything else.
   std::string user;
   const std::string owner = GetUserSid(&user) ? user : std::string("OW");
-  const std::wstring sddl =
-      L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + Wide(owner) + L")";
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                            &descriptor, nullptr)) {
-    return ECreateDir::kFailed;
+  return CreateDirWithAccessList(
+      path, L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + Wide(owner) + L")");
+}
+
+ECreateDir CWin32Platform::CreateSharedDir(const std::string& path) {
+  // Administrators and SYSTEM full control, Users read and execute (0x1200a9).
+  return CreateDirWithAccessList(path,
+                                 L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
+}
+
+CFolderFacts CWin32Platform::ExamineFolder(const std::string& path) {
+  CFolderFacts facts;
+  // The owner and the access list are read through the same handle whose kind is
+  // checked, so they belong to the folder itself, never to what a link points at.
+  HANDLE folder = CreateFileW(Wide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    facts.kind = (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+                     ? EPathKind::kAbsent
+                     : EPathKind::kOther;
+    return facts;
   }
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
-  const BOOL created = CreateDirectoryW(Wide(path).c_str(), &attributes);
-  const DWORD error = GetLastError();
-  LocalFree(descriptor);
-  if (created) return ECreateDir::kCreated;
-  return error == ERROR_ALREADY_EXISTS ? ECreateDir::kExists : ECreateDir::kFailed;
+  facts.kind = KindOfHandle(folder);
+  facts.bOthersMayReplace = true;
+  if (facts.kind == EPathKind::kDirectory) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(folder, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                        &dacl, nullptr, &descriptor) == ERROR_SUCCESS) {
+      facts.bOwnedBySystem = IsSystemSid(owner);
+      facts.bOthersMayReplace = OthersMayReplace(dacl);
+      LocalFree(descriptor);
+    }
+  }
+  CloseHandle(folder);
+  return facts;
+}
+
+bool CWin32Platform::RemoveStaleFolder(const std::string& folder, const std::string& name) {
+  const std::wstring path = Wide(folder);
+  // Opened without following a reparse point, and held without FILE_SHARE_DELETE: while
+  // the handle is open nobody can rename the folder or put anything else in its place, so
+  // the file deleted below lies inside the folder checked here. The folder itself is
+  // removed through the same handle.
+  HANDLE handle = CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool removed = false;
+  if (KindOfHandle(handle) == EPathKind::kDirectory) {
+    DeleteFileW((path + L"\\" + Wide(name)).c_str());  // never follows a link it finds
+    FILE_DISPOSITION_INFO disposition = {TRUE};       // fails unless the folder is empty
+    removed = SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                         sizeof disposition) != FALSE;
+  }
+  CloseHandle(handle);
+  return removed;
 }
 
 bool CWin32Platform::RemoveDir(const std::string& path) {

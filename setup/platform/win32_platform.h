@@ -32,6 +32,9 @@ class CWin32Platform : public CLauncherPlatform {
   EPathKind GetPathKind(const std::string& path) override;
   bool MakeDir(const std::string& path) override;
   ECreateDir CreatePrivateDir(const std::string& path) override;
+  ECreateDir CreateSharedDir(const std::string& path) override;
+  CFolderFacts ExamineFolder(const std::string& path) override;
+  bool RemoveStaleFolder(const std::string& folder, const std::string& name) override;
   bool RemoveDir(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
   bool QueryFreeSpace(const std::string& folder, std::uint64_t* bytes) override;

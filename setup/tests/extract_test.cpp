@@ -86,6 +86,56 @@ TEST_F(extract_test, sizes_beyond_the_end_of_the_file_are_refused_without_alloca
   }
 }
 
+TEST(buffer_room, the_byte_after_the_file_never_wraps) {
+  constexpr std::uint64_t k32 = 0xFFFFFFFFull;  // SIZE_MAX of a 32-bit process
+  const struct {
+    std::uint64_t head, size, limit;
+    bool fits;
+  } cases[] = {
+      {0, 0, k32, true},
+      {0, k32 - 1, k32, true},            // the buffer is 0xFFFFFFFF bytes
+      {0, k32, k32, false},               // size + 1 would be 0
+      {2000, k32 - 2001, k32, true},
+      {2000, k32 - 2000, k32, false},     // head + size + 1 would be 0
+      {2000, k32 - 1999, k32, false},     // head + size would be 0
+      {2000, 0x100000000ull, k32, false},
+      {k32, 0, k32, false},
+      {2000, ~0ull - 1999, ~0ull, false},  // the same on 64 bits
+      {2000, ~0ull - 2001, ~0ull, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.head << " + " << c.size << " within " << c.limit);
+    EXPECT_EQ(FitsInAddressSpace(c.head, c.size, c.limit), c.fits);
+  }
+}
+
+TEST_F(extract_test, a_size_a_32_bit_process_cannot_hold_gives_54) {
+  // The file claims to be large enough, so only the address space is left to refuse it.
+  for (std::uint64_t size : {0xFFFFFFFFull, 0x100000000ull + 1999}) {
+    SCOPED_TRACE(size);
+    CFakePlatform f;
+    CSetupExtractor ex(f);
+    f.addressLimit = 0xFFFFFFFFull;
+    SetupFile file;
+    file.engine = PatternBytes(3000, 9);  // the scrambled head can be read
+    std::string bytes = file.Build();
+    unsigned char n[8];
+    WriteLe64(n, size);
+    bytes.replace(32000 + 26, 8, reinterpret_cast<char*>(n), 8);
+    f.archive = bytes;
+    f.claimedSize = 0x200000000ull;
+    ASSERT_EQ(ex.LocateDataSegment(), 0);
+    ASSERT_EQ(ex.PrepareTempFolder(), 0);
+    EXPECT_EQ(ex.ExtractEngine(), 54);
+    EXPECT_EQ(ex.m_szError.str(), "Failed to alloc memory.");
+    EXPECT_FALSE(f.files.count(kEngine));
+  }
+  // The default allocation refuses what cannot be addressed, and allocates an empty buffer.
+  CFakePlatform f;
+  EXPECT_EQ(f.CLauncherPlatform::Allocate(SIZE_MAX), nullptr);
+  EXPECT_NE(f.CLauncherPlatform::Allocate(0), nullptr);
+}
+
 TEST_F(extract_test, lua_library_failures) {
   const std::string whole = SetupFile().Build();  // engine "ENGINE", Lua "LUA", data "DATA"
   const std::size_t luaField = 32000 + 34 + 6;

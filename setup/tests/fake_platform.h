@@ -35,6 +35,7 @@ class CFakePlatform : public CLauncherPlatform {
   int openFailures = 0;                      // the next N opens fail
   std::uint64_t readFailsFrom = UINT64_MAX;  // reads that reach this offset fail
   bool sizeQueryFails = false;
+  std::uint64_t claimedSize = 0;  // when not 0, the size the file claims to have
   int opens = 0;
   std::vector<std::uint64_t> readOffsets;
 
@@ -43,6 +44,14 @@ class CFakePlatform : public CLauncherPlatform {
   std::map<std::string, std::string> files;
   std::map<std::string, std::string> links;  // link -> target
   std::set<std::string> privateDirs;         // made through CreatePrivateDir
+  std::set<std::string> sharedDirs;          // made through CreateSharedDir
+  // Folders owned by a user; every other folder is owned by Administrators or SYSTEM.
+  std::set<std::string> userOwned;
+  // Folders whose access list lets Users delete or rename them.
+  std::set<std::string> othersMayReplace;
+  // Folders that someone swaps for a link to the given target right after the launcher
+  // has looked at them.
+  std::map<std::string, std::string> swapForLinkAfterLook;
   std::string cwd = "C:\\Work";
   std::string tempBase = "C:\\Temp\\";
   bool tempBaseFails = false;
@@ -62,6 +71,7 @@ class CFakePlatform : public CLauncherPlatform {
   // --- Memory ------------------------------------------------------------------------------
   std::set<std::uint64_t> allocFailsFor;  // sizes whose allocation fails
   std::uint64_t largestAllocation = 0;
+  std::uint64_t addressLimit = SIZE_MAX;  // 0xFFFFFFFF: a 32-bit process
 
   // --- Engine ------------------------------------------------------------------------------
   bool sidAvailable = true;
@@ -92,6 +102,22 @@ class CFakePlatform : public CLauncherPlatform {
   static std::string Parent(const std::string& p) {
     const std::size_t cut = p.rfind('\\');
     return cut == std::string::npos ? std::string() : p.substr(0, cut);
+  }
+  // The path as Windows resolves it: through any link among its folders.
+  std::string Resolve(const std::string& p) const {
+    std::string n = Norm(p);
+    for (std::size_t cut = n.find('\\'); cut != std::string::npos; cut = n.find('\\', cut + 1)) {
+      auto link = links.find(n.substr(0, cut));
+      if (link != links.end()) return Resolve(link->second + n.substr(cut));
+    }
+    return n;
+  }
+  void Erase(const std::string& p) {
+    const std::string prefix = Norm(p) + "\\";
+    auto under = [&](const std::string& x) { return x.compare(0, prefix.size(), prefix) == 0; };
+    for (auto it = dirs.begin(); it != dirs.end();) it = under(*it) ? dirs.erase(it) : ++it;
+    for (auto it = files.begin(); it != files.end();) it = under(it->first) ? files.erase(it) : ++it;
+    dirs.erase(Norm(p));
   }
   bool Exists(const std::string& p) const {
     const std::string n = Norm(p);
@@ -145,12 +171,13 @@ class CFakePlatform : public CLauncherPlatform {
     }
     bool GetSize(std::uint64_t* size) override {
       if (m_owner->sizeQueryFails) return false;
-      *size = m_owner->archive.size();
+      *size = m_owner->claimedSize ? m_owner->claimedSize : m_owner->archive.size();
       return true;
     }
     // As on Windows: all of it read into memory first, then written in one piece.
     EExtract ExtractTo(const std::string& path, const unsigned char* head, std::size_t headSize,
                        std::uint64_t offset, std::uint64_t size) override {
+      if (!FitsInAddressSpace(headSize, size, m_owner->addressLimit)) return EExtract::kNoMemory;
       auto buffer = m_owner->Allocate(headSize + size);
       if (!buffer) return EExtract::kNoMemory;
       std::size_t got = 0;
@@ -197,19 +224,48 @@ class CFakePlatform : public CLauncherPlatform {
   }
   EPathKind GetPathKind(const std::string& path) override {
     const std::string n = Norm(path);
-    if (links.count(n)) return EPathKind::kLink;
-    if (dirs.count(n)) return EPathKind::kDirectory;
-    if (files.count(n)) return EPathKind::kOther;
-    return EPathKind::kAbsent;
+    const EPathKind kind = links.count(n)  ? EPathKind::kLink
+                           : dirs.count(n) ? EPathKind::kDirectory
+                           : files.count(n) ? EPathKind::kOther
+                                            : EPathKind::kAbsent;
+    auto swap = swapForLinkAfterLook.find(n);
+    if (swap != swapForLinkAfterLook.end()) {
+      Erase(n);
+      links[n] = swap->second;
+      swapForLinkAfterLook.erase(swap);
+    }
+    return kind;
+  }
+  CFolderFacts ExamineFolder(const std::string& path) override {
+    const std::string n = Norm(path);
+    CFolderFacts facts;
+    facts.kind = GetPathKind(n);
+    facts.bOwnedBySystem = facts.kind != EPathKind::kAbsent && !userOwned.count(n);
+    facts.bOthersMayReplace = othersMayReplace.count(n) > 0;
+    return facts;
+  }
+  bool RemoveStaleFolder(const std::string& folder, const std::string& name) override {
+    const std::string n = Norm(folder);
+    if (links.count(n) || !dirs.count(n)) return false;  // never through a link
+    files.erase(n + "\\" + name);
+    return RemoveDir(n);
   }
   bool MakeDir(const std::string& path) override {
-    const std::string n = Norm(path);
+    const std::string n = Resolve(path);  // through links among the folders above
     if (mkdirFails.count(n) || Exists(n) || !dirs.count(Parent(n))) return false;
     dirs.insert(n);
     return true;
   }
+  ECreateDir CreateSharedDir(const std::string& path) override {
+    const std::string n = Resolve(path);  // through links among the folders above
+    if (Exists(n)) return ECreateDir::kExists;
+    if (mkdirFails.count(n) || !dirs.count(Parent(n))) return ECreateDir::kFailed;
+    dirs.insert(n);
+    sharedDirs.insert(n);
+    return ECreateDir::kCreated;
+  }
   ECreateDir CreatePrivateDir(const std::string& path) override {
-    const std::string n = Norm(path);
+    const std::string n = Resolve(path);  // through links among the folders above
     if (createRaces.count(n)) {
       createRaces.erase(n);
       dirs.insert(n);
@@ -223,14 +279,15 @@ class CFakePlatform : public CLauncherPlatform {
     return ECreateDir::kCreated;
   }
   bool RemoveDir(const std::string& path) override {
-    const std::string n = Norm(path);
+    const std::string n = Resolve(path);
     if (!dirs.count(n) || HasChildren(n)) return false;
     dirs.erase(n);
     return true;
   }
   bool RemoveFile(const std::string& path) override {
     const std::string n = Norm(path);
-    return files.erase(n) > 0 || links.erase(n) > 0;
+    if (links.erase(n) > 0) return true;  // the link itself, not its target
+    return files.erase(Resolve(n)) > 0;
   }
   bool QueryFreeSpace(const std::string& folder, std::uint64_t* bytes) override {
     freeSpaceQueries.push_back(folder);

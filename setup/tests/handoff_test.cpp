@@ -122,6 +122,46 @@ TEST_F(handoff_test, the_unicode_condition_hands_over_a_link) {
             std::string::npos);
 }
 
+TEST_F(handoff_test, the_link_goes_only_into_an_all_users_temp_folder_nobody_else_controls) {
+  const std::string common = "C:\\ProgramData\\TEMP";
+  const struct {
+    const char* name;
+    void (*arrange)(CFakePlatform&);
+    bool linked;
+  } cases[] = {
+      {"missing: made now", [](CFakePlatform&) {}, true},
+      {"owned by Administrators",
+       [](CFakePlatform& f) { f.dirs.insert("C:\\ProgramData\\TEMP"); }, true},
+      {"owned by a user",
+       [](CFakePlatform& f) {
+         f.dirs.insert("C:\\ProgramData\\TEMP");
+         f.userOwned.insert("C:\\ProgramData\\TEMP");
+       },
+       false},
+      {"a reparse point",
+       [](CFakePlatform& f) {
+         f.dirs.insert("D:\\Elsewhere");
+         f.links["C:\\ProgramData\\TEMP"] = "D:\\Elsewhere";
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CFakePlatform f;
+    CSetupExtractor ex(f);
+    ex.m_szArchivePath.Assign("C:\\Downloads\\setup.exe");
+    g_bUnicodePath = true;
+    c.arrange(f);
+    ex.StartEngine();
+    ASSERT_EQ(f.starts.size(), 1u);
+    const std::string handed =
+        c.linked ? "\"__QVAFN:C:\\ProgramData\\TEMP\\setup.exe\"" : "\"__QVAFN:C:\\Downloads\\setup.exe\"";
+    EXPECT_NE(f.starts[0].strArguments.find(handed), std::string::npos);
+    EXPECT_FALSE(f.HasChildren("D:\\Elsewhere"));
+    g_bUnicodePath = false;
+  }
+}
+
 TEST_F(handoff_test, exit_codes) {
   const struct {
     const char* name;
@@ -218,6 +258,69 @@ TEST_F(handoff_test, clean_up_deletes_schedules_or_keeps) {
   dx.CleanUpFiles();
   EXPECT_TRUE(d.Exists(dir + "\\qvsetup.exe"));
   EXPECT_TRUE(d.pauses.empty());
+}
+
+// The argument builder on its own.
+TEST(engine_arguments, command_line_then_the_hand_off) {
+  CHandOffValues v;
+  v.nDataOffset = 3937818;
+  v.strArchivePath = "C:\\Downloads\\setup.exe";
+  v.nCompressionType = 0;
+  v.nTotalSize = 7267966;
+  v.strUserSid = "S-1-5-21-1-2-3-1001";
+  const std::vector<std::string> handoff = {"__QVAOFF:3937818", "__QVAFN:C:\\Downloads\\setup.exe",
+                                            "__QVCT:0", "__QVTSS:7267966",
+                                            "__QVSID:S-1-5-21-1-2-3-1001"};
+  const std::string handoffText =
+      "__QVAOFF:3937818 \"__QVAFN:C:\\Downloads\\setup.exe\" \"__QVCT:0\" \"__QVTSS:7267966\" "
+      "\"__QVSID:S-1-5-21-1-2-3-1001\"";
+  const std::string roomy(2047 - 1 - handoffText.size(), 'a');  // just fits before it
+  const struct {
+    const char* name;
+    std::string line;
+    std::vector<std::string> args;
+    std::string text;
+    bool lineKept;
+  } cases[] = {
+      {"no command line", "", {}, handoffText, false},
+      {"two arguments, one quoted", "/W \"two words\"", {"/W", "two words"},
+       "/W \"two words\" " + handoffText, true},
+      {"a command line that just fits", roomy, {roomy}, roomy + " " + handoffText, true},
+      {"one character more: left out", roomy + "b", {roomy + "b"}, handoffText, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string text;
+    std::vector<std::string> args;
+    ASSERT_TRUE(BuildEngineArguments(c.line, c.args, v, &text, &args));
+    EXPECT_EQ(text, c.text);
+    std::vector<std::string> expected = c.lineKept ? c.args : std::vector<std::string>();
+    expected.insert(expected.end(), handoff.begin(), handoff.end());
+    EXPECT_EQ(args, expected);
+  }
+}
+
+TEST(engine_arguments, values_and_missing_pieces) {
+  CHandOffValues v;
+  v.nDataOffset = 5000000000ull;  // beyond 32 bits, in full
+  v.strArchivePath = "Z:\\x\\my setup.exe";
+  v.nCompressionType = 0x1FF;  // only the low byte is the indicator
+  v.nTotalSize = 18446744073709551615ull;
+  std::string text;
+  std::vector<std::string> args;
+  ASSERT_TRUE(BuildEngineArguments("", {}, v, &text, &args));
+  EXPECT_EQ(text,
+            "__QVAOFF:5000000000 \"__QVAFN:Z:\\x\\my setup.exe\" \"__QVCT:255\" "
+            "\"__QVTSS:18446744073709551615\"");  // no user: no __QVSID:
+  EXPECT_EQ(args.size(), 4u);
+
+  // A hand-off that does not fit on its own: refused, and nothing is changed.
+  v.strUserSid = std::string(2100, '1');
+  text = "before";
+  args = {"before"};
+  EXPECT_FALSE(BuildEngineArguments("", {}, v, &text, &args));
+  EXPECT_EQ(text, "before");
+  EXPECT_EQ(args, std::vector<std::string>{"before"});
 }
 
 }  // namespace

@@ -51,6 +51,55 @@ TEST(posix_platform_test, the_temporary_folder_passes_over_links_and_reuses_stal
   EXPECT_EQ(fs::current_path(), before);
 }
 
+TEST(posix_platform_test, stale_folder_removal_and_shared_folders) {
+  TempDir t;
+  CPosixPlatform p(1, kArgv);
+  fs::create_directory(t / "victim");
+  WriteFile(t / "victim/qvsetup.exe", "theirs");
+  fs::create_directory_symlink(t / "victim", t / "link");
+  fs::create_directory(t / "only");
+  WriteFile(t / "only/qvsetup.exe", "stale");
+  fs::create_directory(t / "more");
+  WriteFile(t / "more/qvsetup.exe", "stale");
+  WriteFile(t / "more/notes.txt", "keep");
+  EXPECT_FALSE(p.RemoveStaleFolder(t / "link", "qvsetup.exe"));
+  EXPECT_EQ(ReadFile(t / "victim/qvsetup.exe"), "theirs");
+  EXPECT_TRUE(p.RemoveStaleFolder(t / "only", "qvsetup.exe"));
+  EXPECT_FALSE(fs::exists(t / "only"));
+  EXPECT_FALSE(p.RemoveStaleFolder(t / "more", "qvsetup.exe"));
+  EXPECT_EQ(ReadFile(t / "more/notes.txt"), "keep");
+  EXPECT_FALSE(p.RemoveStaleFolder(t / "none", "qvsetup.exe"));
+
+  EXPECT_EQ(p.CreateSharedDir(t / "shared"), ECreateDir::kCreated);
+  EXPECT_EQ(ModeOf(t / "shared"), 0755u);
+  EXPECT_EQ(p.CreateSharedDir(t / "shared"), ECreateDir::kExists);
+  const struct {
+    std::string path;
+    unsigned mode;  // 0: as it is
+    EPathKind kind;
+    bool othersMayReplace;
+  } cases[] = {
+      {t / "shared", 0, EPathKind::kDirectory, false},
+      {t / "shared", 01777, EPathKind::kDirectory, false},  // like /tmp
+      {t / "shared", 0777, EPathKind::kDirectory, true},    // anyone may rename inside
+      {t / "shared", 0775, EPathKind::kDirectory, true},
+      {t / "link", 0, EPathKind::kLink, false},
+      {t / "none", 0, EPathKind::kAbsent, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path + " " + std::to_string(c.mode));
+    if (c.mode) {
+      ASSERT_EQ(::chmod(c.path.c_str(), c.mode), 0);
+    }
+    const CFolderFacts facts = p.ExamineFolder(c.path);
+    EXPECT_EQ(facts.kind, c.kind);
+    if (c.kind == EPathKind::kDirectory) {
+      EXPECT_EQ(facts.bOthersMayReplace, c.othersMayReplace);
+      EXPECT_EQ(facts.bOwnedBySystem, ::geteuid() == 0);
+    }
+  }
+}
+
 TEST(posix_platform_test, another_users_stale_folder_is_left_alone) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a folder of another user";
   TempDir t;

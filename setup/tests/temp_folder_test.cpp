@@ -65,6 +65,106 @@ TEST_F(temp_folder_test, links_files_and_folders_made_by_others_are_never_used_o
   EXPECT_TRUE(fake.files.count("C:\\Temp\\_qv_kb_temp_2\\planted.dll"));
 }
 
+TEST_F(temp_folder_test, a_stale_folder_swapped_for_a_link_after_the_look_is_not_followed) {
+  fake.dirs.insert("C:\\Temp\\_qv_kb_temp_0");
+  fake.files["C:\\Temp\\_qv_kb_temp_0\\qvsetup.exe"] = "old";
+  fake.dirs.insert("D:\\Victim");
+  fake.files["D:\\Victim\\qvsetup.exe"] = "theirs";
+  fake.swapForLinkAfterLook["C:\\Temp\\_qv_kb_temp_0"] = "D:\\Victim";
+  ASSERT_EQ(extractor.PrepareTempFolder(), 0);
+  EXPECT_EQ(extractor.m_szTempLaunchPath.str(), "C:\\Temp\\_qv_kb_temp_1\\");
+  EXPECT_EQ(fake.files["D:\\Victim\\qvsetup.exe"], "theirs");
+  EXPECT_TRUE(fake.dirs.count("D:\\Victim"));
+  EXPECT_EQ(fake.links["C:\\Temp\\_qv_kb_temp_0"], "D:\\Victim");
+}
+
+TEST_F(temp_folder_test, a_shared_base_is_used_only_when_nobody_else_controls_it) {
+  // The all-users TEMP folder is the base under the Unicode condition; "C:\temp" is the
+  // last fallback. Whoever controls such a base could swap the private folder inside it
+  // between the extraction and the start of the elevated engine.
+  const std::string common = "C:\\ProgramData\\TEMP";
+  const std::string fallback = "C:\\temp";
+  enum EState { kAbsent, kAdmins, kUser, kLink, kOpenAccessList, kFile };
+  const struct {
+    const char* name;
+    bool commonBase;  // else the fallback is reached because the temporary path fails
+    bool noTempPath;  // ... because there is none at all, else because its folder fails
+    EState state;
+    const char* expected;  // the temporary folder; nullptr: 56
+  } cases[] = {
+      {"all-users TEMP missing: made now", true, false, kAbsent,
+       "C:\\ProgramData\\TEMP\\_qv_kb_temp_0\\"},
+      {"all-users TEMP owned by Administrators", true, false, kAdmins,
+       "C:\\ProgramData\\TEMP\\_qv_kb_temp_0\\"},
+      {"all-users TEMP owned by a user", true, false, kUser, "C:\\temp\\_qv_kb_temp_0\\"},
+      {"all-users TEMP a reparse point", true, false, kLink, "C:\\temp\\_qv_kb_temp_0\\"},
+      {"all-users TEMP others may rename", true, false, kOpenAccessList,
+       "C:\\temp\\_qv_kb_temp_0\\"},
+      {"all-users TEMP a file", true, false, kFile, "C:\\temp\\_qv_kb_temp_0\\"},
+      {"c:\\temp missing: made now", false, false, kAbsent, "C:\\temp\\_qv_kb_temp_0\\"},
+      {"c:\\temp owned by Administrators", false, false, kAdmins, "C:\\temp\\_qv_kb_temp_0\\"},
+      {"c:\\temp owned by a user", false, false, kUser, nullptr},
+      {"c:\\temp a reparse point", false, false, kLink, nullptr},
+      {"c:\\temp others may rename", false, false, kOpenAccessList, nullptr},
+      {"no temporary path, c:\\temp owned by a user", false, true, kUser, nullptr},
+      {"no temporary path, c:\\temp missing", false, true, kAbsent, "C:\\temp\\_qv_kb_temp_0\\"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CFakePlatform f;
+    CSetupExtractor ex(f);
+    g_bUnicodePath = c.commonBase;
+    ex.m_bWait = true;
+    if (c.noTempPath) {
+      f.tempBaseFails = true;
+    } else if (!c.commonBase) {
+      f.mkdirFails.insert("C:\\Temp\\_qv_kb_temp_0");
+    }
+    const std::string base = c.commonBase ? common : fallback;
+    f.dirs.insert("D:\\Elsewhere");
+    switch (c.state) {
+      case kAbsent:
+        break;
+      case kAdmins:
+        f.dirs.insert(base);
+        break;
+      case kUser:
+        f.dirs.insert(base);
+        f.userOwned.insert(base);
+        break;
+      case kLink:
+        f.links[base] = "D:\\Elsewhere";
+        break;
+      case kOpenAccessList:
+        f.dirs.insert(base);
+        f.othersMayReplace.insert(base);
+        break;
+      case kFile:
+        f.files[base] = "x";
+        break;
+    }
+    const int result = ex.PrepareTempFolder();
+    if (c.expected) {
+      ASSERT_EQ(result, 0) << ex.m_szError.str();
+      EXPECT_EQ(ex.m_szTempLaunchPath.str(), c.expected);
+    } else {
+      EXPECT_EQ(result, 56);
+      EXPECT_EQ(ex.m_szError.str(),
+                "Could not determine a temp directory name. Try running setup.exe /T:<Path>");
+    }
+    // Made just now, with the protected access list, exactly when it was missing.
+    EXPECT_EQ(f.sharedDirs.count(base) > 0, c.state == kAbsent);
+    // Nothing is made in a base that was passed over, nor where its link points.
+    const bool used = c.expected && std::string(c.expected).rfind(base + "\\", 0) == 0;
+    if (!used) {
+      EXPECT_FALSE(f.HasChildren(base));
+      EXPECT_FALSE(f.HasChildren("D:\\Elsewhere"));
+    }
+    EXPECT_EQ(f.cwd, "C:\\Work");
+    g_bUnicodePath = false;
+  }
+}
+
 TEST_F(temp_folder_test, a_t_switch_base_is_created_folder_by_folder) {
   extractor.m_szTempOverride.Assign("D:\\A\\B");
   ASSERT_EQ(extractor.PrepareTempFolder(), 0);

@@ -4,7 +4,7 @@
 //
 //   run
 //   start_ns=N                the steady clock when it started, in nanoseconds
-//   arg=ARGUMENT              one line per argument after the program name
+//   arg=ARGUMENT              one line per argument after the program name (UTF-8)
 //   exe=PATH                  where the launcher put it
 //   dir_mode=700              (POSIX) permission bits of that folder
 //   cmdline=TEXT              (Windows) the command line exactly as the process got it
@@ -75,6 +75,48 @@ std::string Utf8(const wchar_t* text) {
   return out;
 }
 
+// The arguments after the program name, split from the UTF-16 command line by the rules of
+// the C start-up code, so that paths outside the ANSI code page arrive intact.
+std::vector<std::string> WideArguments() {
+  std::vector<std::string> out;
+  const wchar_t* p = GetCommandLineW();
+  auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+  // The program name: quotes group, backslashes are plain characters.
+  for (bool quoted = false; *p && (quoted || !blank(*p)); ++p) {
+    if (*p == L'"') quoted = !quoted;
+  }
+  for (;;) {
+    while (blank(*p)) ++p;
+    if (!*p) break;
+    std::wstring arg;
+    bool quoted = false;
+    while (*p && (quoted || !blank(*p))) {
+      std::size_t slashes = 0;
+      while (*p == L'\\') {
+        ++slashes;
+        ++p;
+      }
+      if (*p == L'"') {
+        arg.append(slashes / 2, L'\\');
+        if (slashes % 2) {
+          arg += L'"';  // an escaped quote
+        } else if (quoted && p[1] == L'"') {
+          arg += L'"';
+          ++p;
+        } else {
+          quoted = !quoted;
+        }
+        ++p;
+      } else {
+        arg.append(slashes, L'\\');
+        if (*p && (quoted || !blank(*p))) arg += *p++;
+      }
+    }
+    out.push_back(Utf8(arg.c_str()));
+  }
+  return out;
+}
+
 // The access list of a folder as SDDL text ("D:P(A;OICI;FA;;;SY)..."), empty when unreadable.
 std::string FolderSddl(const fs::path& folder) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -105,7 +147,12 @@ std::string ValueOf(const std::vector<std::string>& args, const std::string& pre
 
 int main(int argc, char** argv) {
   const auto started = std::chrono::steady_clock::now().time_since_epoch();
+#ifdef _WIN32
+  (void)argc;
+  const std::vector<std::string> args = WideArguments();
+#else
   std::vector<std::string> args(argv + 1, argv + argc);
+#endif
   const fs::path exe = OwnPath(argv[0]);
   std::error_code ec;
 
@@ -117,7 +164,7 @@ int main(int argc, char** argv) {
   if (offsetText.empty() || archive.empty()) {
     dataError = "missing __QVAOFF: or __QVAFN:";
   } else {
-    std::ifstream in(fs::path(archive), std::ios::binary);
+    std::ifstream in(fs::u8path(archive), std::ios::binary);
     in.seekg(static_cast<std::streamoff>(std::strtoull(offsetText.c_str(), nullptr, 10)));
     std::string head(4096, '\0');
     in.read(&head[0], static_cast<std::streamsize>(head.size()));
@@ -132,7 +179,7 @@ int main(int argc, char** argv) {
     r << "start_ns=" << std::chrono::duration_cast<std::chrono::nanoseconds>(started).count()
       << "\n";
     for (const std::string& a : args) r << "arg=" << a << "\n";
-    r << "exe=" << exe.string() << "\n";
+    r << "exe=" << exe.u8string() << "\n";
 #ifndef _WIN32
     struct stat st;
     if (::stat(exe.parent_path().c_str(), &st) == 0) {
@@ -144,7 +191,7 @@ int main(int argc, char** argv) {
     r << "cmdline=" << Utf8(GetCommandLineW()) << "\n";
     r << "dir_sddl=" << FolderSddl(exe.parent_path()) << "\n";
 #endif
-    r << "cwd=" << fs::current_path(ec).string() << "\n";
+    r << "cwd=" << fs::current_path(ec).u8string() << "\n";
     r << "lua_beside=" << (fs::exists(exe.parent_path() / "lua5.3.dll", ec) ? 1 : 0) << "\n";
     if (dataError.empty()) {
       r << "data=" << Hex(data.substr(0, 32)) << "\n";
@@ -173,7 +220,7 @@ int main(int argc, char** argv) {
   }
   if (!waitFor.empty()) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-    while (!fs::exists(fs::path(waitFor), ec) && std::chrono::steady_clock::now() < deadline) {
+    while (!fs::exists(fs::u8path(waitFor), ec) && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }

@@ -197,12 +197,12 @@ class ConverterCommandLine(Workspace):
 
 
 class SetupLauncher(Workspace):
-    def build_setup(self, data, multi_segment=False, launcher=None):
+    def build_setup(self, data, multi_segment=False, launcher=None, out=None):
         lua = self.dir / "lua.dll"
         lua.write_bytes(os.urandom(3000))
         data_file = self.dir / "data.bin"
         data_file.write_bytes(data)
-        out = self.dir / "my setup.exe"
+        out = out or self.dir / "my setup.exe"
         args = [str(LINUX_BIN / "mksetup"), "--launcher", str(launcher or WIN_BIN / "setup.exe"),
                 "--engine", str(WIN_BIN / "vg_test_engine.exe"), "--lua", str(lua), "--data",
                 str(data_file), "-o", str(out)]
@@ -267,6 +267,93 @@ class SetupLauncher(Workspace):
         self.assertTrue(all(ace.startswith("A;") for ace in aces), sddl)
         for trustee in trustees:
             self.assertTrue(trustee in ("SY", "BA") or re.fullmatch(r"S-1-5-21-[0-9-]+", trustee), sddl)
+
+    def test_stale_folders_are_reused_only_when_they_hold_just_an_engine_and_links_are_passed_over(self):
+        temp = self.temp_root()
+        victim = self.dir / "victim"
+        victim.mkdir()
+        (victim / "qvsetup.exe").write_bytes(b"theirs")
+        stale = [temp / f"_qv_kb_temp_{n}" for n in range(3)]
+        for folder in stale:
+            if folder.is_symlink() or folder.is_file():
+                folder.unlink()
+            else:
+                shutil.rmtree(folder, True)
+        self.addCleanup(lambda: [f.unlink() if f.is_symlink() else shutil.rmtree(f, True) for f in stale])
+        stale[0].symlink_to(victim)  # Wine shows a Unix link as a reparse point
+        stale[1].mkdir()
+        (stale[1] / "qvsetup.exe").write_bytes(b"old")
+        (stale[1] / "notes.txt").write_bytes(b"keep")
+        stale[2].mkdir()
+        (stale[2] / "qvsetup.exe").write_bytes(b"old")
+        setup = self.build_setup(b"VGTEST exit=0\n")
+        report = self.dir / "report.txt"
+        result = wine(setup, "/W", env={"VG_TEST_ENGINE_REPORT": winpath(report)})
+        self.assertEqual(result.returncode, 0, result.stderr)
+        run, = self.report(report)
+        self.assertTrue(run["exe"][0].endswith("\\_qv_kb_temp_2\\qvsetup.exe"), run["exe"])
+        self.assertEqual((victim / "qvsetup.exe").read_bytes(), b"theirs")
+        self.assertTrue(stale[0].is_symlink())
+        self.assertEqual((stale[1] / "notes.txt").read_bytes(), b"keep")
+        self.assertFalse(stale[2].exists())  # reused, then cleaned up after the wait
+
+    def test_shared_bases_under_the_unicode_condition(self):
+        # A launcher in a folder outside the ANSI code page builds its folder in the all-users
+        # TEMP folder. Wine reports every folder that exists as owned by the user, so what
+        # can be seen here: a missing one is made and used; once it exists it counts as a
+        # user's and is passed over for c:\temp, made then; when that exists too, 56.
+        drive_c = Path(ENV["WINEPREFIX"]) / "drive_c"
+        shared = [drive_c / "ProgramData" / "TEMP", drive_c / "temp"]
+        for folder in shared:
+            shutil.rmtree(folder, True)
+        self.addCleanup(lambda: [shutil.rmtree(f, True) for f in shared])
+        folder = self.dir / "日本語"
+        folder.mkdir()
+        setup = self.build_setup(b"VGTEST exit=0\n", out=folder / "setup.exe")
+        for expected in ("c:\\programdata\\temp\\_qv_kb_temp_0\\", "c:\\temp\\_qv_kb_temp_0\\"):
+            with self.subTest(expected=expected):
+                report = self.dir / "report.txt"
+                report.unlink(missing_ok=True)
+                result = wine(setup, "/W", env={"VG_TEST_ENGINE_REPORT": winpath(report)})
+                self.assertEqual(result.returncode, 0, result.stderr)
+                run, = self.report(report)
+                self.assertTrue(run["exe"][0].lower().startswith(expected), run["exe"])
+                self.assertEqual(run["data"][0][:12], b"VGTEST".hex())
+        process = subprocess.Popen(["wine", str(setup), "/W"], env=ENV, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        try:
+            box, = wait_for_windows("Launcher Error", 1, timeout=120)
+            for _ in range(20):  # a box that has just appeared may not take the key yet
+                press_in(box, "Return")
+                try:
+                    process.wait(timeout=3)
+                    break
+                except subprocess.TimeoutExpired:
+                    pass
+            self.assertEqual(process.wait(timeout=60), 56)
+        finally:
+            if process.poll() is None:
+                process.kill()
+        self.assertEqual(sorted(p.name for p in shared[0].iterdir()), [])  # nothing made there
+
+    def test_a_path_that_maps_best_fit_onto_another_file_has_no_ansi_form(self):
+        # The ANSI code page maps "ā" best-fit to "a": "Bāse\\setup.exe" would open the
+        # other file "Base\\setup.exe". The launcher must count its path as having no ANSI
+        # form, which puts its folder in the all-users TEMP folder.
+        drive_c = Path(ENV["WINEPREFIX"]) / "drive_c"
+        shared = [drive_c / "ProgramData" / "TEMP", drive_c / "temp"]
+        for folder in shared:
+            shutil.rmtree(folder, True)
+        self.addCleanup(lambda: [shutil.rmtree(f, True) for f in shared])
+        (self.dir / "Bāse").mkdir()
+        (self.dir / "Base").mkdir()
+        setup = self.build_setup(b"VGTEST exit=0\n", out=self.dir / "Bāse" / "setup.exe")
+        shutil.copy(setup, self.dir / "Base" / "setup.exe")
+        report = self.dir / "report.txt"
+        result = wine(setup, "/W", env={"VG_TEST_ENGINE_REPORT": winpath(report)})
+        self.assertEqual(result.returncode, 0, result.stderr)
+        run, = self.report(report)
+        self.assertTrue(run["exe"][0].lower().startswith("c:\\programdata\\temp\\"), run["exe"])
 
     def test_not_waiting_leaves_the_engine_running_and_schedules_removal(self):
         go = self.dir / "go"
