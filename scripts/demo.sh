@@ -24,7 +24,7 @@ vellagard=build/bin/vellagard
 } > "$out/index.html"
 
 echo
-echo "Wrote $(ls "$out" | wc -l) files into $out/:"
+echo "Wrote $(find "$out" -mindepth 1 -maxdepth 1 | wc -l) files into $out/:"
 ls -l "$out"
 echo
 echo "To view it, serve the folder on this machine and open the address in a browser:"

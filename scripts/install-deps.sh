@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 PKGS=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev shellcheck
   imagemagick
   libwxgtk3.2-dev xvfb xauth xdotool x11-apps
   chromium nodejs

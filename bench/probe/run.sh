@@ -35,7 +35,7 @@ find "$images" -type f ! -name .done | LC_ALL=C sort > "$work/list"
 tr '\n' '\0' < "$work/list" > "$work/list0"
 count=$(wc -l < "$work/list")
 echo "== $count files; page cache warm"
-cat "$work/list" | xargs cat > /dev/null
+xargs cat < "$work/list" > /dev/null
 "$bin/bench_probe" "$work/list"
 
 hyperfine --warmup 1 --runs 5 --export-json "$work/probe.json" \

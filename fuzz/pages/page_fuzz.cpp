@@ -5,6 +5,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -85,7 +86,8 @@ std::vector<std::uint32_t> Unescape(const std::string& v) {
   std::vector<std::uint32_t> out;
   for (std::size_t i = 0; i < v.size();) {
     const auto c = static_cast<unsigned char>(v[i]);
-    Check(c != '"' && c != '<' && c != '>' && c != '\r' && c != '\n', "raw markup character in value");
+    Check(c != '"' && c != '<' && c != '>' && c != '\r' && c != '\n',
+          "raw markup character in value");
     if (c != '&') {
       out.push_back(c);
       ++i;
@@ -102,7 +104,8 @@ std::vector<std::uint32_t> Unescape(const std::string& v) {
     else if (ref == "#10") out.push_back('\n');
     else {
       Check(ref.size() > 2 && ref[0] == '#' && ref[1] == 'x', "unknown reference");
-      const std::uint32_t cp = static_cast<std::uint32_t>(std::strtoul(ref.c_str() + 2, nullptr, 16));
+      const std::uint32_t cp =
+          static_cast<std::uint32_t>(std::strtoul(ref.c_str() + 2, nullptr, 16));
       Check(cp > 0xFF, "reference for a one-byte character");
       out.push_back(cp);
     }
@@ -158,7 +161,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t end = block.find("\r\n", at);
     Check(end != std::string::npos, "block line without CR LF");
     const std::string l = block.substr(at, end - at);
-    Check(l.rfind("\t<param name=\"", 0) == 0 && l.size() >= 4 && l.compare(l.size() - 4, 4, "\" />") == 0,
+    Check(l.rfind("\t<param name=\"", 0) == 0 && l.size() >= 4 &&
+              l.compare(l.size() - 4, 4, "\" />") == 0,
           "block line form");
     const std::size_t v = l.find("\" value=\"");
     Check(v != std::string::npos, "block line without value");
@@ -168,7 +172,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(lines >= 7 + frames.size() && lines <= 9 + frames.size(), "number of block lines");
 
   const std::string page = vg::BuildPage(tpl, s, frames);
-  if (tpl.find('%') == std::string::npos) Check(page == tpl, "a template without placeholders changed");
+  if (tpl.find('%') == std::string::npos)
+    Check(page == tpl, "a template without placeholders changed");
   Check(vg::BuildPage("%PARAMS%", s, frames) == block, "block placed as built");
   return 0;
 }

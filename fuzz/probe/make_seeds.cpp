@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: make_seeds FOLDER\n");
     return 2;
   }
-  const std::string app1 = JpegSegment(0xE1, "Exif" + std::string(2, '\0') + std::string(6000, 'e'));
+  const std::string app1 =
+      JpegSegment(0xE1, "Exif" + std::string(2, '\0') + std::string(6000, 'e'));
   const std::string tables = JpegSegment(0xDB, std::string(65, '\x01')) +
                              JpegSegment(0xC4, std::string(30, '\x02')) +
                              std::string("\xFF\xFF\xFF\xD0", 4);

@@ -1,5 +1,5 @@
 // libFuzzer harness for the image size probe: any bytes, read through the same window
-// as files are. Built and run by scripts/test.d/20-fuzz-probe.sh.
+// as files are. Built by the fuzz preset, run by scripts/test.d/20-fuzz-probe.sh.
 #include <cstddef>
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that need a display. start_xvfb WORK_DIR starts a private Xvfb
 # (it picks a free display number itself and reports it once it accepts connections),
 # exports DISPLAY and stops Xvfb when the calling script exits. WORK_DIR must exist; the
