@@ -6,7 +6,8 @@
 
 namespace vg::ui {
 
-CFileDropTarget::CFileDropTarget(AddPaths add, IsBusy busy) : m_add(std::move(add)), m_busy(std::move(busy)) {}
+CFileDropTarget::CFileDropTarget(AddPaths add, IsBusy busy)
+    : m_add(std::move(add)), m_busy(std::move(busy)) {}
 
 wxDragResult CFileDropTarget::OnEnter(wxCoord x, wxCoord y, wxDragResult def) {
   return OnDragOver(x, y, def);

@@ -198,8 +198,9 @@ void CMainWin::CreateControls() {
 
   // Files dragged from the file manager: onto the list, or anywhere on the window.
   auto drop_target = [this] {
-    return new CFileDropTarget([this](const std::vector<std::string>& paths) { return AddDroppedPaths(paths); },
-                               [this] { return m_flags.running; });
+    return new CFileDropTarget(
+        [this](const std::vector<std::string>& paths) { return AddDroppedPaths(paths); },
+        [this] { return m_flags.running; });
   };
   m_listImages->SetDropTarget(drop_target());
   SetDropTarget(drop_target());
@@ -479,8 +480,8 @@ void CMainWin::UpdateControls() {
   wxWindow* const inputs[] = {
       m_listImages, m_buttonAddFiles, m_buttonAddFolder, m_buttonRemoveSelected, m_buttonClearList,
       m_buttonMoveUp, m_buttonMoveDown, m_editMessageLoading, m_editMessageStatus, m_buttonBackColor,
-      m_buttonTextColor, m_editBorderWidth, m_editWatermark, m_checkDomainLock, m_buttonEditDomains, m_editTarget,
-      m_buttonBrowse, m_checkOpenTarget, m_buttonStart, m_buttonAbout, m_buttonClose};
+      m_buttonTextColor, m_editBorderWidth, m_editWatermark, m_checkDomainLock, m_buttonEditDomains,
+      m_editTarget, m_buttonBrowse, m_checkOpenTarget, m_buttonStart, m_buttonAbout, m_buttonClose};
   for (wxWindow* w : inputs) w->Enable(idle);
   for (wxRadioButton* r : m_radioStyles) r->Enable(idle);
   for (CStylePage* page : m_pages) page->Enable(idle);
