@@ -38,6 +38,7 @@ struct ConvertOptions {
   std::string background = "000000";
   std::string text_color = "FFFFFF";
   std::string border = "0";
+  std::string watermark;
   std::string domain;
   bool open = false;
   bool yes = false;
@@ -94,6 +95,7 @@ class CliHost : public IConversionHost {
     OptionFields fields;
     fields.loading_message = o_.loading;
     fields.status_message = o_.status;
+    fields.watermark = o_.watermark;
     fields.border_width = o_.border;
     fields.open_target_folder = o_.open;
     fields.domain_index = s_.DomainLock ? 0 : -1;  // the one domain given
@@ -280,6 +282,7 @@ void AddConvertCommand(CLI::App& app, int& exit_code) {
       ->capture_default_str();
   cmd->add_option("--text-color", o->text_color, "Text colour, RRGGBB")->capture_default_str();
   cmd->add_option("--border", o->border, "Border width in pixels")->capture_default_str();
+  cmd->add_option("--watermark", o->watermark, "Text drawn across every picture (none when empty)");
   cmd->add_option("--domain", o->domain, "Lock the protected files to this web domain");
   cmd->add_flag("--open", o->open, "Open the target folder when done");
   cmd->add_flag("-y,--yes", o->yes, "Convert without asking for confirmation");

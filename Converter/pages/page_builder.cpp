@@ -144,6 +144,8 @@ std::string BuildParamBlock(const ConverterSettings& settings,
   }
   block += ParamText("Loading", settings.MessageLoading);
   block += ParamText("Label", settings.MessageStatus);
+  // Only when set, so that pages without a watermark stay exactly as they were.
+  if (!settings.Watermark.empty()) block += ParamText("Watermark", settings.Watermark);
   block += ParamColor("TextColor", settings.TextColor);
   block += ParamColor("BorderColor", settings.BackColor);
   block += ParamNumber("Border", settings.BorderWidth);

@@ -55,9 +55,10 @@ std::string ParamColor(std::string_view name, std::uint32_t colour);
 std::string FrameParamName(std::size_t index);
 
 // The whole parameter block: Style, the style's own lines (Link and TargetFrame;
-// Message; none; FrameDelay), Loading, Label, TextColor, BorderColor (from BackColor),
-// Border, FrameCount, then one Frame line per frame naming its protected file. A style
-// or Frame outside its range is written as its default (Targeted link, "_self").
+// Message; none; FrameDelay), Loading, Label, Watermark (only when the text is not
+// empty), TextColor, BorderColor (from BackColor), Border, FrameCount, then one Frame
+// line per frame naming its protected file. A style or Frame outside its range is
+// written as its default (Targeted link, "_self").
 // Entries of `frames` must not be null.
 std::string BuildParamBlock(const ConverterSettings& settings,
                             const std::vector<const CImageItem*>& frames);

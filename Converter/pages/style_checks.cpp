@@ -60,6 +60,7 @@ void CollectOptionFields(ConverterSettings& settings, const OptionFields& fields
   settings.OpenTargetFolderOnCompletion = fields.open_target_folder;
   settings.Domain = fields.domain_index;
   settings.Target = TrimText(fields.target_folder);
+  settings.Watermark = TrimText(fields.watermark);
 }
 
 StyleCheck SaveAndValidateLink(ConverterSettings& settings, std::string_view link_text,

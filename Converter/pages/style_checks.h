@@ -46,11 +46,12 @@ struct OptionFields {
   bool open_target_folder = false;
   std::int32_t domain_index = -1;  // selection of the domain list, -1 for none
   std::string_view target_folder;
+  std::string_view watermark;
 };
 
 // Copies the fields into the settings in the window's order: MessageLoading,
-// MessageStatus, BorderWidth, OpenTargetFolderOnCompletion, Domain, Target. Texts are
-// trimmed.
+// MessageStatus, BorderWidth, OpenTargetFolderOnCompletion, Domain, Target, Watermark.
+// Texts are trimmed.
 void CollectOptionFields(ConverterSettings& settings, const OptionFields& fields);
 
 // The outcome of a style page's check. When refused, `message` is the text to show

@@ -136,6 +136,8 @@ void LoadSettings(ISettingsStore& store, ConverterSettings& settings, WindowPosi
 
   r.PresentationStyle = s.ReadInt(g, "PresentationStyle", d.PresentationStyle);
   if (!IsValidStyle(r.PresentationStyle)) r.PresentationStyle = d.PresentationStyle;
+
+  r.Watermark = s.ReadText(g, "Watermark", d.Watermark);
 }
 
 void SaveSettings(ISettingsStore& store, const ConverterSettings& settings,
@@ -164,6 +166,7 @@ void SaveSettings(ISettingsStore& store, const ConverterSettings& settings,
   s.WriteInt(g, "OpenTargetFolderOnCompletion", r.OpenTargetFolderOnCompletion ? 1 : 0);
   s.WriteInt(g, "DomainLock", r.DomainLock ? 1 : 0);
   s.WriteInt(g, "Domain", r.Domain);
+  s.WriteText(g, "Watermark", r.Watermark);
 }
 
 // --- Domain list --------------------------------------------------------------------

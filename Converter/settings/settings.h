@@ -34,6 +34,7 @@ struct ConverterSettings {
   std::int32_t Domain = 0;             // index into the domain list; -1 for none
   std::string Target;
   bool OpenTargetFolderOnCompletion = false;
+  std::string Watermark;  // drawn across every picture by the viewer; empty for none
 };
 
 // The "Layout" pair: the window's top-left corner, -1 when not stored.
@@ -122,7 +123,7 @@ inline constexpr const char* kLocalhostDomain = "localhost";
 
 // Fills the record and the window position from the store: the "General" entries from
 // Link to OpenTargetFolderOnCompletion, then "Layout" Left and Top, then
-// PresentationStyle last. Missing entries give the record's defaults. DomainLock and
+// PresentationStyle, then Watermark (added later, so read after the others). Missing entries give the record's defaults. DomainLock and
 // OpenTargetFolderOnCompletion count as set for any non-zero value. A PresentationStyle
 // outside 0 to 4 or a Frame outside 0 to 3 (only possible by editing the store) is
 // replaced by its default, so nothing downstream ever sees it. Domain is kept as
@@ -133,7 +134,7 @@ void LoadSettings(ISettingsStore& store, ConverterSettings& settings, WindowPosi
 // the order PresentationStyle, Link, Frame, OtherFrame, Text2ImageMessage,
 // Image2TextMessage, Image2ImageFile, SlideshowDelay, MessageLoading, MessageStatus,
 // BackColor, TextColor, BorderWidth, Target, OpenTargetFolderOnCompletion (0/1),
-// DomainLock (0/1), Domain.
+// DomainLock (0/1), Domain, Watermark.
 void SaveSettings(ISettingsStore& store, const ConverterSettings& settings,
                   const WindowPosition& position);
 

@@ -25,6 +25,7 @@
 #include "ui/color_button.h"
 #include "ui/dialog_units.h"
 #include "ui/domains_dlg.h"
+#include "ui/file_drop_target.h"
 #include "ui/image_list_view.h"
 #include "ui/style_pages.h"
 #include "ui/ui_ids.h"
@@ -172,6 +173,8 @@ void CMainWin::CreateControls() {
   r = place(318, 284, 11, 14);
   m_spinBorderWidth = new CUpDown(this, IDC_BORDER_SPIN, r.GetPosition(), r.GetSize(), m_editBorderWidth,
                                   kBorderWidthMin, kBorderWidthMax);
+  label("Watermark:", 192, 301, 72, 14);
+  m_editWatermark = edit(IDC_WATERMARK, 264, 301, 170, 14);
 
   r = place(12, 325, 66, 12);
   m_checkDomainLock = new wxCheckBox(this, IDC_DOMAIN_LOCK, "Lock to domain:", r.GetPosition(), r.GetSize());
@@ -193,6 +196,15 @@ void CMainWin::CreateControls() {
   m_buttonStop = button(IDC_STOP, "Stop", 386, 380, 50, 14);
   m_buttonAbout = button(IDC_ABOUT, "About", 12, 404, 50, 14);
   m_buttonClose = button(IDC_CLOSE, "Close", 386, 404, 50, 14);
+
+  // Files dragged from the file manager: onto the list, or anywhere on the window.
+  auto drop_target = [this] {
+    return new CFileDropTarget(
+        [this](const std::vector<std::string>& paths) { return AddDroppedPaths(paths); },
+        [this] { return m_flags.running; });
+  };
+  m_listImages->SetDropTarget(drop_target());
+  SetDropTarget(drop_target());
 }
 
 // Start-up, in order: page template, settings into the controls, window position,
@@ -215,6 +227,7 @@ void CMainWin::LoadState() {
   m_buttonTextColor->SetColor(m_settings.TextColor);
   UpdatePreview();
   m_editBorderWidth->ChangeValue(wxString::Format("%d", m_settings.BorderWidth));
+  m_editWatermark->ChangeValue(ToWx(m_settings.Watermark));
   m_checkDomainLock->SetValue(m_settings.DomainLock);
   m_editTarget->ChangeValue(ToWx(m_settings.Target));
   m_checkOpenTarget->SetValue(m_settings.OpenTargetFolderOnCompletion);
@@ -299,6 +312,21 @@ void CMainWin::AddStartupPaths(const std::vector<std::string>& paths) {
   std::string text = "These could not be added to the list:\n";
   for (const InputProblem& p : problems) text += "\n" + p.input + ": " + p.reason;
   ShowMessage(text, MessageIcon::Warning);
+}
+
+bool CMainWin::AddDroppedPaths(const std::vector<std::string>& paths) {
+  if (m_flags.running) return false;
+  std::vector<std::string> accepted;
+  for (const std::string& path : paths) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(PathFromUtf8(path), ec) || IsAcceptedImageFile(path)) {
+      accepted.push_back(path);
+    }
+  }
+  const std::size_t before = m_images.size();
+  wxBusyCursor wait;
+  AddStartupPaths(accepted);
+  return m_images.size() > before;
 }
 
 void CMainWin::OnAddFolder(wxCommandEvent&) {
@@ -442,6 +470,7 @@ void CMainWin::CollectOptions() {
   const std::string status = FromWx(m_editMessageStatus->GetValue());
   const std::string border = FromWx(m_editBorderWidth->GetValue());
   const std::string target = FromWx(m_editTarget->GetValue());
+  const std::string watermark = FromWx(m_editWatermark->GetValue());
   OptionFields fields;
   fields.loading_message = loading;
   fields.status_message = status;
@@ -449,6 +478,7 @@ void CMainWin::CollectOptions() {
   fields.open_target_folder = m_checkOpenTarget->IsChecked();
   fields.domain_index = m_comboDomain->GetSelection();
   fields.target_folder = target;
+  fields.watermark = watermark;
   CollectOptionFields(m_settings, fields);
 }
 
@@ -461,8 +491,8 @@ void CMainWin::UpdateControls() {
   wxWindow* const inputs[] = {
       m_listImages, m_buttonAddFiles, m_buttonAddFolder, m_buttonRemoveSelected, m_buttonClearList,
       m_buttonMoveUp, m_buttonMoveDown, m_editMessageLoading, m_editMessageStatus, m_buttonBackColor,
-      m_buttonTextColor, m_editBorderWidth, m_checkDomainLock, m_buttonEditDomains, m_editTarget,
-      m_buttonBrowse, m_checkOpenTarget, m_buttonStart, m_buttonAbout, m_buttonClose};
+      m_buttonTextColor, m_editBorderWidth, m_editWatermark, m_checkDomainLock, m_buttonEditDomains,
+      m_editTarget, m_buttonBrowse, m_checkOpenTarget, m_buttonStart, m_buttonAbout, m_buttonClose};
   for (wxWindow* w : inputs) w->Enable(idle);
   for (wxRadioButton* r : m_radioStyles) r->Enable(idle);
   for (CStylePage* page : m_pages) page->Enable(idle);

@@ -74,6 +74,11 @@ class CMainWin : public wxDialog, public IConversionHost {
   // Adds paths given to the program at start (files dropped on its icon, "Open with"):
   // a file as "Add file(s)" adds it, a folder as "Add folder" does.
   void AddStartupPaths(const std::vector<std::string>& paths);
+  // Adds files and folders dropped on the window: a folder as "Add folder" walks it,
+  // a file as "Add file(s)" adds it with its default filter, so only files with an
+  // accepted image extension. Refused while a run is going on. True when the list
+  // grew.
+  bool AddDroppedPaths(const std::vector<std::string>& paths);
   // Replaces the user's domain names and refills the drop-down, keeping the chosen
   // name selected when it is still offered.
   void SetDomainNames(const std::vector<std::string>& names);
@@ -108,6 +113,7 @@ class CMainWin : public wxDialog, public IConversionHost {
   CColorPreview* m_preview;
   wxTextCtrl* m_editBorderWidth;
   CUpDown* m_spinBorderWidth;
+  wxTextCtrl* m_editWatermark;
   wxCheckBox* m_checkDomainLock;
   wxChoice* m_comboDomain;
   wxButton* m_buttonEditDomains;

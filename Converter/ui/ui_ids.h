@@ -34,6 +34,7 @@ enum MainWinId : int {
   IDC_BORDER_SPIN = 1044,
   IDC_DOMAIN = 1045,
   IDC_EDIT_DOMAINS = 1046,  // "Edit..." beside the domain drop-down
+  IDC_WATERMARK = 1047,
   IDC_OPEN_TARGET = 1054,
   IDC_DOMAIN_LOCK = 1055,
   IDC_STYLE_FRAME = 1070,

@@ -154,6 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::vector<const vg::CImageItem*> frames;
   for (const auto& item : items) frames.push_back(&item);
+  s.Watermark = in.ConsumeRandomLengthString(64);
+  const std::size_t watermark_lines = s.Watermark.empty() ? 0 : 1;
 
   const std::string block = vg::BuildParamBlock(s, frames);
   std::size_t lines = 0;
@@ -169,7 +171,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Unescape(l.substr(v + 9, l.size() - 4 - (v + 9)));
     at = end + 2;
   }
-  Check(lines >= 7 + frames.size() && lines <= 9 + frames.size(), "number of block lines");
+  Check(lines >= 7 + watermark_lines + frames.size() && lines <= 9 + watermark_lines + frames.size(),
+        "number of block lines");
+  Check((block.find("\t<param name=\"Watermark\" value=\"") != std::string::npos) == !s.Watermark.empty(),
+        "watermark line only when set");
 
   const std::string page = vg::BuildPage(tpl, s, frames);
   if (tpl.find('%') == std::string::npos)

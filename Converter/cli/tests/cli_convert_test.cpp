@@ -85,6 +85,17 @@ TEST(cli_convert_test, styles_write_their_own_lines) {
        Param("Style", "ImageImage") + Param("Loading", "")},
       {{"--style", "slideshow", "--delay", "250ms"}, "slideshow.html",
        Param("Style", "SlideShow") + Param("FrameDelay", "250")},
+      // The watermark is trimmed as the window trims it, then written as every text
+      // value; a blank one writes no line at all.
+      {{"--style", "text-to-image", "--watermark", " \xC2\xA9 Jane & \xE2\x80\x9C" "Co\xE2\x80\x9D "},
+       "lantern.html",
+       Param("Label", "Quillmere - Protected image") +
+           Param("Watermark", "\xA9 Jane &amp; &#x201C;Co&#x201D;") + Param("TextColor", "FFFFFF")},
+      {{"--style", "slideshow", "--watermark", "Proof"}, "slideshow.html",
+       Param("Label", "Quillmere - Protected image") + Param("Watermark", "Proof") +
+           Param("TextColor", "FFFFFF")},
+      {{"--style", "text-to-image", "--watermark", "   "}, "lantern.html",
+       Param("Label", "Quillmere - Protected image") + Param("TextColor", "FFFFFF")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options[1]);

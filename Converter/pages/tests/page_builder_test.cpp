@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "pages/style_checks.h"
@@ -167,6 +168,58 @@ TEST(page_builder_test, each_style_writes_its_lines_in_order) {
   EXPECT_EQ(Value(BuildParamBlock(s, {&first}), "Message"), "image first");
   s.PresentationStyle = 4;
   EXPECT_EQ(Value(BuildParamBlock(s, {&first}), "FrameDelay"), "2500");
+}
+
+TEST(page_builder_test, watermark_line_follows_label_only_when_set) {
+  const CImageItem first = Item("My_photo_0800_0600_C.class", 800, 600);
+  const CImageItem second = Item("swap_0800_0600_C.class", 800, 600);
+  const std::string line = "\t<param name=\"Watermark\" value=\"\xA9 Jane\" />\r\n";
+  for (std::int32_t style = 0; style < kStyleCount; ++style) {
+    ConverterSettings s;
+    s.PresentationStyle = style;
+    const std::vector<const CImageItem*> frames{&first, &second};
+    const std::string plain = BuildParamBlock(s, frames);
+    EXPECT_EQ(plain.find("Watermark"), std::string::npos) << "style " << style;
+
+    s.Watermark = "\xC2\xA9 Jane";
+    const std::string marked = BuildParamBlock(s, frames);
+    std::vector<std::string> names = Names(marked);
+    const auto label = std::find(names.begin(), names.end(), "Label");
+    ASSERT_NE(label, names.end());
+    ASSERT_NE(label + 1, names.end());
+    EXPECT_EQ(*(label + 1), "Watermark") << "style " << style;
+    // Apart from that one line the block is the same, byte for byte.
+    const std::size_t at = marked.find(line);
+    ASSERT_NE(at, std::string::npos) << "style " << style;
+    EXPECT_EQ(std::string(marked).erase(at, line.size()), plain) << "style " << style;
+  }
+}
+
+TEST(page_builder_test, watermark_is_written_as_every_text_value) {
+  struct Case {
+    const char* text;
+    const char* value;  // as written into the page
+  };
+  const Case cases[] = {
+      {"\xC2\xA9 Quillmere", "\xA9 Quillmere"},                // Latin-1 byte
+      {"\xE2\x80\x94 \xE2\x82\xAC", "&#x2014; &#x20AC;"},       // references above U+00FF
+      {"\"Jane\" & <Co>", "&quot;Jane&quot; &amp; &lt;Co&gt;"},
+      {"two\r\nlines", "two&#13;&#10;lines"},
+      {" as held ", " as held "},                              // the window trims, not the page
+      {"%PARAMS% %WIDTH%", "%PARAMS% %WIDTH%"},                // never replaced
+      {"\xE9t\xE9", "\xE9t\xE9"},                                // Latin-1 bytes from elsewhere
+  };
+  const CImageItem item = Item("p_0800_0600_C.class", 800, 600);
+  for (const Case& c : cases) {
+    ConverterSettings s;
+    s.PresentationStyle = 1;
+    s.Watermark = c.text;
+    const std::string page = BuildPage("%WIDTH%\r\n%PARAMS%", s, {&item});
+    EXPECT_NE(page.find(std::string("\t<param name=\"Watermark\" value=\"") + c.value + "\" />\r\n"),
+              std::string::npos)
+        << c.text;
+    EXPECT_EQ(page.substr(0, 5), "800\r\n");
+  }
 }
 
 TEST(page_builder_test, target_frame_follows_frame) {

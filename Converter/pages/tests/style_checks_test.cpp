@@ -151,6 +151,7 @@ TEST(style_checks_test, collected_options) {
   f.open_target_folder = true;
   f.domain_index = 2;
   f.target_folder = "  /tmp/out dir  ";
+  f.watermark = " \xC2\xA9 Jane Doe\t";
   CollectOptionFields(s, f);
   EXPECT_EQ(s.MessageLoading, "Loading...");
   EXPECT_EQ(s.MessageStatus, "Status");
@@ -158,6 +159,7 @@ TEST(style_checks_test, collected_options) {
   EXPECT_TRUE(s.OpenTargetFolderOnCompletion);
   EXPECT_EQ(s.Domain, 2);
   EXPECT_EQ(s.Target, "/tmp/out dir");
+  EXPECT_EQ(s.Watermark, "\xC2\xA9 Jane Doe");
 
   struct Case {
     const char* text;

@@ -18,6 +18,7 @@ const std::vector<std::string> kReadOrder = {
     "General/Target",         "General/OpenTargetFolderOnCompletion",
     "Layout/Left",            "Layout/Top",
     "General/PresentationStyle",
+    "General/Watermark",  // added later: after every older entry
 };
 
 const std::vector<std::string> kWriteOrder = {
@@ -40,6 +41,7 @@ const std::vector<std::string> kWriteOrder = {
     "General/OpenTargetFolderOnCompletion",
     "General/DomainLock",
     "General/Domain",
+    "General/Watermark",
 };
 
 // Every field of the record, for whole-record comparisons with a readable failure.
@@ -50,7 +52,7 @@ std::string Describe(const ConverterSettings& s) {
          s.MessageStatus + "|" + std::to_string(s.BackColor) + "|" + std::to_string(s.TextColor) +
          "|" + std::to_string(s.BorderWidth) + "|" + std::to_string(s.DomainLock) + "|" +
          std::to_string(s.Domain) + "|" + s.Target + "|" +
-         std::to_string(s.OpenTargetFolderOnCompletion);
+         std::to_string(s.OpenTargetFolderOnCompletion) + "|" + s.Watermark;
 }
 
 TEST(settings_test, first_start_gives_the_defaults_and_reads_in_order) {
@@ -79,6 +81,7 @@ TEST(settings_test, first_start_gives_the_defaults_and_reads_in_order) {
   EXPECT_EQ(s.Domain, 0);
   EXPECT_EQ(s.Target, "");
   EXPECT_FALSE(s.OpenTargetFolderOnCompletion);
+  EXPECT_EQ(s.Watermark, "");
   EXPECT_EQ(pos.Left, -1);
   EXPECT_EQ(pos.Top, -1);
   EXPECT_FALSE(HasStoredPosition(pos));
@@ -112,7 +115,8 @@ TEST(settings_test, save_writes_every_entry_in_order_with_booleans_as_0_or_1) {
   for (const auto& a : store.log()) {
     const bool text_entry = a.entry == "Link" || a.entry == "OtherFrame" ||
                             a.entry.find("Message") != std::string::npos ||
-                            a.entry == "Image2ImageFile" || a.entry == "Target";
+                            a.entry == "Image2ImageFile" || a.entry == "Target" ||
+                            a.entry == "Watermark";
     EXPECT_EQ(a.op, text_entry ? Op::WriteText : Op::WriteInt) << a.entry;
   }
 }
@@ -136,6 +140,7 @@ TEST(settings_test, a_saved_record_loads_back_unchanged) {
   s.Domain = -1;
   s.Target = "/out put";
   s.OpenTargetFolderOnCompletion = true;
+  s.Watermark = "\xC2\xA9 Jane \"J\" Doe \xE2\x80\x94 2026 ";  // kept as typed, spaces too
   const WindowPosition pos{100, -20};
 
   MemorySettingsStore store;

@@ -23,11 +23,12 @@ TEST_F(main_win_test, a_run_writes_the_same_files_as_vellagard_convert) {
       {"text to image, domain-locked, colours and border", 1,
        {"--style", "text-to-image", "--message", "Hover to see", "--loading", "Loading now", "--status",
         "My gallery", "--background", "336699", "--text-color", "FFEECC", "--border", "3", "--domain",
-        "example.com"},
+        "example.com", "--watermark", "\xC2\xA9 Jane & Co"},
        [](CMainWin& w, FakeServices& s) {
          Type(dynamic_cast<ui::CDlgStyleTextPage*>(w.StylePage(1))->m_editText, "Hover to see");
          Type(w.m_editMessageLoading, "Loading now");
          Type(w.m_editMessageStatus, "My gallery");
+         Type(w.m_editWatermark, "  \xC2\xA9 Jane & Co ");
          s.colour_answer = 0x00996633;
          ASSERT_TRUE(Click(w.m_buttonBackColor));
          s.colour_answer = 0x00CCEEFF;

@@ -1,8 +1,15 @@
 // The main window driven through its controls: layout, styles and pages, domain
 // lock, list commands, colours, target folder, keys and the settings it keeps.
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
 #include <wx/dcmemory.h>
 #include <wx/display.h>
+#include <wx/dnd.h>
+#include <wx/frame.h>
 #include <wx/listbox.h>
+#include <wx/panel.h>
 #include <wx/stattext.h>
 #include <wx/uiaction.h>
 
@@ -49,6 +56,7 @@ const Placed kLayout[] = {
     {ui::IDC_PREVIEW, nullptr, 114, 285, 66, 30},
     {ui::IDC_BORDER_WIDTH, nullptr, 264, 284, 54, 14},
     {ui::IDC_BORDER_SPIN, nullptr, 318, 284, 11, 14},
+    {ui::IDC_WATERMARK, nullptr, 264, 301, 170, 14},
     {ui::IDC_DOMAIN_LOCK, "Lock to domain:", 12, 325, 66, 12},
     {ui::IDC_TARGET_FOLDER, nullptr, 60, 345, 314, 14},
     {ui::IDC_BROWSE_TARGET, "Browse", 384, 345, 50, 14},
@@ -104,11 +112,13 @@ TEST_F(main_win_test, tab_order_follows_the_layout_with_the_pages_after_the_fram
   }
   const std::vector<int> expected = {1033, 1002, 1004, 1006, 1008, 1010, 1012, 1080, 1081, 1082, 1083, 1084,
                                      1070, 0,    0,    0,    0,    0,    1038, 1039, 1040, 1041, 1042, 1043,
-                                     1044, 1055, 1045, 1046, 1003, 1005, 1054, 1007, 1009, 1011, 1016, 1022};
+                                     1044, 1047, 1055, 1045, 1046, 1003, 1005, 1054, 1007, 1009, 1011, 1016,
+                                     1022};
   EXPECT_EQ(ids, expected);
   EXPECT_EQ(labels, (std::vector<std::string>{"Image files to convert:", "Presentation style:",
                                               "Loading message:", "Status message:", "Background color:",
-                                              "Text color:", "Border width (pixels):", "Target folder:"}));
+                                              "Text color:", "Border width (pixels):", "Watermark:",
+                                              "Target folder:"}));
   // The pages, in style order, on the frame's rectangle.
   const wxRect frame = FindChildById(&w, ui::IDC_STYLE_FRAME)->GetRect();
   EXPECT_NE(dynamic_cast<ui::CDlgStyleLink*>(w.StylePage(0)), nullptr);
@@ -403,6 +413,128 @@ TEST_F(main_win_test, add_files_and_add_folder_fill_the_list_and_the_view_mirror
   EXPECT_EQ(services_.opened, std::vector<std::string>{PathToUtf8(images[1])});
 }
 
+// Files and folders dragged from the file manager, through the drop targets of the
+// list and of the window.
+TEST_F(main_win_test, dropped_files_and_folders_join_the_list) {
+  CMainWin& w = Open();
+  auto* on_list = dynamic_cast<wxFileDropTarget*>(w.m_listImages->GetDropTarget());
+  auto* on_window = dynamic_cast<wxFileDropTarget*>(w.GetDropTarget());
+  ASSERT_NE(on_list, nullptr);
+  ASSERT_NE(on_window, nullptr);
+  EXPECT_EQ(on_list->OnDragOver(5, 5, wxDragMove), wxDragCopy);  // never moved away
+
+  const auto images = MakeImages(dir_ / "pics", 2);
+  WriteBytes(dir_ / "pics" / "notes.txt", "not an image");
+  std::string upper = PathToUtf8(images[0]);
+  upper.replace(upper.size() - 8, 8, "IMG1.PNG");  // the same file in other case: a duplicate
+  auto drop = [](wxFileDropTarget* target, const std::vector<std::string>& paths) {
+    wxArrayString files;
+    for (const std::string& p : paths) files.Add(ui::ToWx(p));
+    return target->OnDropFiles(10, 10, files);
+  };
+
+  struct Case {
+    const char* what;
+    wxFileDropTarget* target;
+    std::vector<std::string> paths;
+    bool taken;
+    std::vector<std::string> names;  // the list afterwards
+  };
+  MakeImages(dir_ / "more" / "sub", 1);
+  WriteBytes(dir_ / "more" / "readme.txt", "skipped by the folder walk");
+  WritePng(dir_ / "more" / "a.JPG", 4, 4);
+  const Case cases[] = {
+      {"files, one not an image", on_list,
+       {PathToUtf8(images[1]), PathToUtf8(dir_ / "pics" / "notes.txt"), PathToUtf8(images[0])},
+       true, {"img2.png", "img1.png"}},
+      {"nothing new", on_window, {upper, PathToUtf8(images[1]), PathToUtf8(dir_ / "pics" / "notes.txt")},
+       false, {"img2.png", "img1.png"}},
+      {"a folder, walked", on_window, {PathToUtf8(dir_ / "more")}, true,
+       {"img2.png", "img1.png", "a.JPG", "img1.png"}},
+      {"a name of nothing", on_list, {PathToUtf8(dir_ / "gone.png")}, false,
+       {"img2.png", "img1.png", "a.JPG", "img1.png"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(drop(c.target, c.paths), c.taken);
+    EXPECT_EQ(FileNames(), c.names);
+    EXPECT_EQ(ShownRows(), ModelRows());
+  }
+  EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{3});
+  EXPECT_EQ(w.Images()[3].m_strFolder, PathToUtf8(dir_ / "more" / "sub") + "/");
+
+  // During a run nothing can be dropped; the run converts the list it started with.
+  const auto target = dir_ / "out";
+  std::filesystem::create_directories(target);
+  Type(w.m_editTarget, PathToUtf8(target));
+  const auto late = MakeImages(dir_ / "late", 1);
+  bool seen = false;
+  bool taken = true;
+  wxDragResult over = wxDragCopy;
+  w.CallAfter([&] {
+    seen = true;
+    over = on_list->OnDragOver(5, 5, wxDragCopy);
+    taken = drop(on_list, {PathToUtf8(late[0]), PathToUtf8(dir_ / "more")}) ||
+            drop(on_window, {PathToUtf8(late[0])});
+  });
+  ASSERT_TRUE(Click(w.m_buttonStart));
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(over, wxDragNone);
+  EXPECT_FALSE(taken);
+  EXPECT_EQ(services_.MessageTexts(), std::vector<std::string>{"Done."});
+  EXPECT_EQ(w.Images().size(), 4u);
+  // Idle again: drops are taken.
+  EXPECT_TRUE(drop(on_list, {PathToUtf8(late[0])}));
+  EXPECT_EQ(w.Images().size(), 5u);
+}
+
+// One real drag and drop on the display: an image dragged from another window of this
+// program onto the list, the pointer driven by xdotool as a hand on the mouse would.
+TEST_F(main_win_test, an_image_dragged_onto_the_list_joins_it) {
+  ASSERT_EQ(std::system("command -v xdotool >/dev/null"), 0) << "xdotool is needed (scripts/install-deps.sh)";
+  CMainWin& w = Open();
+  w.Move(10, 10);
+  const auto images = MakeImages(dir_ / "pics", 1);
+  auto* source = new wxFrame(nullptr, wxID_ANY, "drag source", wxPoint(1110, 880), wxSize(150, 120));
+  auto* panel = new wxPanel(source);
+  bool started = false;
+  bool ended = false;
+  wxDragResult result = wxDragError;
+  panel->Bind(wxEVT_MOTION, [&](wxMouseEvent& e) {
+    if (!e.LeftIsDown() || started) return;
+    started = true;
+    wxFileDataObject data;
+    data.AddFile(ui::ToWx(PathToUtf8(images[0])));
+    wxDropSource drag(data, panel);
+    result = drag.DoDragDrop(wxDrag_CopyOnly);
+    ended = true;
+  });
+  source->Show();
+  Settle(20);
+  const wxPoint from = panel->GetScreenRect().GetPosition() + wxPoint(30, 30);
+  const wxRect list = w.m_listImages->GetScreenRect();
+  const wxPoint to = list.GetPosition() + wxPoint(list.width / 2, list.height / 2);
+  const std::string hand = wxString::Format(
+      "xdotool mousemove %d %d sleep 0.2 mousedown 1 sleep 0.2 mousemove %d %d sleep 0.3 mousemove %d %d "
+      "sleep 0.3 mousemove %d %d sleep 0.3 mouseup 1", from.x, from.y, from.x + 20, from.y + 20, to.x, to.y,
+      to.x + 5, to.y + 5).ToStdString();
+  std::atomic<bool> hand_done{false};
+  std::thread mover([&] {
+    std::system(hand.c_str());
+    hand_done = true;
+  });
+  for (int i = 0; i < 2000 && !(hand_done && (!started || ended)); ++i) Settle(1);
+  mover.join();
+  Settle();
+  source->Destroy();
+  Settle();
+  ASSERT_TRUE(started) << "the drag never started: the pointer did not reach the source window";
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(result, wxDragCopy);
+  EXPECT_EQ(FileNames(), std::vector<std::string>{"img1.png"});
+  EXPECT_EQ(ShownRows(), ModelRows());
+}
+
 // Paths given to the program at start: files as "Add file(s)", folders as "Add folder",
 // names of nothing skipped and reported.
 TEST_F(main_win_test, paths_given_at_start_fill_the_list) {
@@ -522,6 +654,7 @@ TEST_F(main_win_test, start_collects_trimmed_options_before_asking) {
   Type(w.m_editMessageStatus, "\tMy gallery ");
   Type(w.m_editBorderWidth, "12px");
   Type(w.m_editTarget, "  " + PathToUtf8(dir_ / "out") + " ");
+  Type(w.m_editWatermark, " \xC2\xA9 Jane Doe  ");
   w.m_checkOpenTarget->SetValue(true);
   services_.answers = {false};  // decline: nothing is written
   ASSERT_TRUE(Click(w.m_buttonStart));
@@ -534,6 +667,7 @@ TEST_F(main_win_test, start_collects_trimmed_options_before_asking) {
   EXPECT_EQ(w.Settings().MessageStatus, "My gallery");
   EXPECT_EQ(w.Settings().BorderWidth, 12);
   EXPECT_EQ(w.Settings().Target, PathToUtf8(dir_ / "out"));
+  EXPECT_EQ(w.Settings().Watermark, "\xC2\xA9 Jane Doe");
   EXPECT_TRUE(w.Settings().OpenTargetFolderOnCompletion);
   EXPECT_EQ(w.Settings().Domain, 0);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "out" / "img1.html"));
@@ -598,6 +732,7 @@ TEST_F(main_win_test, settings_are_saved_at_close_and_restored_at_the_next_start
     auto store = ui::CConfigSettingsStore::OpenFile(file);
     store->WriteInt(kSectionGeneral, "DomainLock", 5);
     store->WriteInt(kSectionLayout, "Left", 100);  // Top missing: the window is not moved there
+    store->WriteText(kSectionGeneral, "Watermark", "\xC2\xA9 Quillmere");
     ASSERT_TRUE(store->Flush());
   }
   {
@@ -608,6 +743,8 @@ TEST_F(main_win_test, settings_are_saved_at_close_and_restored_at_the_next_start
     EXPECT_TRUE(w->m_checkDomainLock->GetValue());
     EXPECT_TRUE(w->m_comboDomain->IsEnabled());
     EXPECT_NE(w->GetPosition().x, 100);
+    EXPECT_EQ(FromWx(w->m_editWatermark->GetValue()), "\xC2\xA9 Quillmere");
+    Type(w->m_editWatermark, "typed but never started");  // not taken: no run
     ASSERT_TRUE(ClickRadio(w->m_radioStyles[2]));
     services_.colour_answer = 0x00102030;
     ASSERT_TRUE(Click(w->m_buttonBackColor));
@@ -625,6 +762,7 @@ TEST_F(main_win_test, settings_are_saved_at_close_and_restored_at_the_next_start
     EXPECT_EQ(store->ReadInt(kSectionGeneral, "PresentationStyle", -1), 2);
     EXPECT_EQ(store->ReadInt(kSectionLayout, "Left", -1), 140);
     EXPECT_EQ(store->ReadInt(kSectionLayout, "Top", -1), 90);
+    EXPECT_EQ(store->ReadText(kSectionGeneral, "Watermark", ""), "\xC2\xA9 Quillmere");
     auto* w = new CMainWin(nullptr, *store, services_, BinDir());
     w->Show();
     Settle();

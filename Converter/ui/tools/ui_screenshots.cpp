@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
       store.SetInt(vg::kSectionGeneral, "BackColor", 0x00603010);
       store.SetInt(vg::kSectionGeneral, "TextColor", 0x0080E0FF);
       store.SetInt(vg::kSectionGeneral, "BorderWidth", 2);
+      store.SetText(vg::kSectionGeneral, "Watermark", "\xC2\xA9 Quillmere Photography");
       if (style == 1 || style == 2) store.SetText(vg::kSectionGeneral, style == 1 ? "Text2ImageMessage" : "Image2TextMessage", "Photo (c) Quillmere");
       if (style == 3) store.SetText(vg::kSectionGeneral, "Image2ImageFile", services.files.back());
       if (style == 4) store.SetInt(vg::kSectionGeneral, "SlideshowDelay", 2500);
