@@ -32,7 +32,17 @@ void EngineUi::Log(const std::wstring& line) {
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u ", t.wYear, t.wMonth, t.wDay,
                 t.wHour, t.wMinute, t.wSecond);
-  std::string text = stamp + WideToUtf8(line) + "\r\n";
+  // One line per entry: the line breaks of a message become blanks.
+  std::wstring flat;
+  for (wchar_t c : line) {
+    if (c == L'\r') continue;
+    if (c == L'\n') {
+      if (!flat.empty() && flat.back() != L' ') flat += L' ';
+      continue;
+    }
+    flat += c;
+  }
+  std::string text = stamp + WideToUtf8(flat) + "\r\n";
   DWORD written = 0;
   WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   CloseHandle(file);
@@ -40,7 +50,10 @@ void EngineUi::Log(const std::wstring& line) {
 
 bool EngineUi::Message(const std::wstring& text, MessageKind kind, bool silentAnswer) {
   static const wchar_t* const kinds[] = {L"message: ", L"error: ", L"question: "};
-  Log(kinds[static_cast<int>(kind)] + text);
+  Log(kinds[static_cast<int>(kind)] + text +
+      (m_silent && kind == MessageKind::Question
+           ? (silentAnswer ? L" (silent: yes)" : L" (silent: no)")
+           : L""));
   if (m_silent) return kind == MessageKind::Question ? silentAnswer : true;
   UINT flags = MB_OK | MB_ICONINFORMATION;
   if (kind == MessageKind::Error) flags = MB_OK | MB_ICONERROR;
