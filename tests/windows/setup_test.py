@@ -7,7 +7,8 @@
   - the installed vellagard.exe converts an image and Converter.exe opens its window;
   - the uninstaller removes exactly what was installed: files, folders, shortcut, entry;
   - a damaged, cut or unreadable setup file ends with exit code 3 and a log line naming
-    the reason, and changes nothing;
+    the reason, and changes nothing; a failure half-way ends with 4 and undoes every change,
+    also over an earlier installation;
   - interactively, declining the question ends with 5 and installs nothing.
 
 Run by scripts/test.d/65-setup-windows.sh after `package-windows`; starts its own Xvfb and
@@ -296,6 +297,41 @@ class SetupExe(unittest.TestCase):
                 self.assertIn("Nothing was installed.", errors[0])
                 self.assertEqual(snapshot(), before)
                 self.assertIsNone(registry(UNINSTALL_KEY))
+
+    def test_a_failure_midway_undoes_every_change(self):
+        # A folder where one of the files should go makes the install fail half-way.
+        target = r"C:\Blockiert"
+        folder = unixpath(target)
+        (folder / "vgi.js").mkdir(parents=True)
+        before = snapshot()
+        result = wine(SETUP, "/S", "/D=" + target)
+        self.assertEqual(result.returncode, 4)
+        errors = [line for line in self.log_lines() if " error: " in line]
+        self.assertEqual(len(errors), 1, self.log_lines())
+        self.assertIn("Setup could not install " + PRODUCT + " into " + target, errors[0])
+        self.assertIn("vgi.js", errors[0])
+        self.assertIn("Nothing was changed.", errors[0])
+        self.assertEqual(snapshot(), before)
+        self.assertIsNone(registry(UNINSTALL_KEY))
+        (folder / "vgi.js").rmdir()
+
+        # Over an earlier installation: its files are put back and its entry stays.
+        self.install("/D=" + target)
+        (folder / "Converter.exe").write_bytes(b"the older program")
+        (folder / "template.html").unlink()
+        (folder / "template.html").mkdir()  # written after Converter.exe
+        entry = registry(UNINSTALL_KEY)
+        before = snapshot()
+        result = wine(SETUP, "/S", "/D=" + target)
+        self.assertEqual(result.returncode, 4)
+        self.assertEqual((folder / "Converter.exe").read_bytes(), b"the older program")
+        self.assertEqual(snapshot(), before)
+        self.assertEqual(registry(UNINSTALL_KEY), entry)
+        (folder / "template.html").rmdir()
+        self.assertEqual(wine(folder / "uninstall.exe", "/S").returncode, 0)
+        self.assertTrue(wait_until_gone(folder / "uninstall.exe"))
+        self.assertIsNone(registry(UNINSTALL_KEY))
+        folder.rmdir()  # it was there before setup, so setup leaves it
 
     def test_declining_interactively_installs_nothing(self):
         before = snapshot()
