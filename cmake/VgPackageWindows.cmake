@@ -1,10 +1,13 @@
 # package-windows: what the Windows build hands out, in <build>/package/:
 #   vellagard-web-converter-<version>-<arch>.zip   the converter folder (Converter.exe,
-#                                                  vellagard.exe, template.html, vgi.js)
+#                                                  vellagard.exe, template.html, vgi.js,
+#                                                  LICENSE.txt)
 #   setup.exe                                      the launcher with a payload made by
-#                                                  mksetup: the test engine stands in for
-#                                                  the setup engine, and the converter zip
-#                                                  is the setup data
+#                                                  mksetup: the setup engine qvsetup.exe,
+#                                                  lua5.3.dll and the setup data, a zip
+#                                                  archive (deflated, compression type 8)
+#                                                  of install.lua, uninstall.lua and the
+#                                                  converter folder
 # mksetup runs on the build machine, so it is compiled here with the host's compiler.
 find_program(VG_HOST_CXX NAMES c++ g++ REQUIRED NO_CMAKE_FIND_ROOT_PATH)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -16,7 +19,10 @@ set(pkg ${CMAKE_BINARY_DIR}/package)
 set(stage ${CMAKE_BINARY_DIR}/package-stage)
 set(host_mksetup ${CMAKE_BINARY_DIR}/host-tools/mksetup)
 set(zip ${pkg}/vellagard-web-converter-${PROJECT_VERSION}-${vg_arch}.zip)
+set(setup_data ${CMAKE_BINARY_DIR}/package-setup-data.zip)
 set(bin ${CMAKE_BINARY_DIR}/bin)
+set(install_script ${CMAKE_BINARY_DIR}/setup-scripts/install.lua)
+configure_file(${CMAKE_SOURCE_DIR}/setup/install/install.lua ${install_script} @ONLY)
 
 add_custom_command(
   OUTPUT ${host_mksetup}
@@ -32,12 +38,18 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}/Converter ${pkg}
   COMMAND ${CMAKE_COMMAND} -E copy ${bin}/Converter.exe ${bin}/vellagard.exe ${bin}/template.html
-          ${bin}/vgi.js ${stage}/Converter/
+          ${bin}/vgi.js ${CMAKE_SOURCE_DIR}/LICENSE.txt ${stage}/Converter/
   COMMAND ${CMAKE_COMMAND} -E chdir ${stage} ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip Converter
-  COMMAND ${CMAKE_COMMAND} -E echo "Stand-in for the Lua library of the setup engine." > ${stage}/lua5.3.dll
-  COMMAND ${host_mksetup} --launcher ${bin}/setup.exe --engine ${bin}/vg_test_engine.exe
-          --lua ${stage}/lua5.3.dll --data ${zip} -o ${pkg}/setup.exe
-  DEPENDS vellagard-converter vellagard vg_web_files setup vg_test_engine ${host_mksetup}
+  COMMAND ${CMAKE_COMMAND} -E copy ${install_script}
+          ${CMAKE_SOURCE_DIR}/setup/install/uninstall.lua ${stage}/
+  COMMAND ${CMAKE_COMMAND} -E chdir ${stage} ${CMAKE_COMMAND} -E tar cf ${setup_data} --format=zip
+          install.lua uninstall.lua Converter
+  COMMAND ${host_mksetup} --launcher ${bin}/setup.exe --engine ${bin}/qvsetup.exe
+          --lua ${VG_LUA_PREFIX}/bin/lua5.3.dll --data ${setup_data} --compression 8
+          -o ${pkg}/setup.exe
+  DEPENDS vellagard-converter vellagard vg_web_files setup qvsetup ${host_mksetup}
+          ${install_script} ${CMAKE_SOURCE_DIR}/setup/install/uninstall.lua
+          ${CMAKE_SOURCE_DIR}/LICENSE.txt
   COMMENT "Packaging the Windows programs into ${pkg}"
   VERBATIM)
 add_custom_target(package-windows DEPENDS ${zip} ${pkg}/setup.exe)

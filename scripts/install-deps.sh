@@ -11,7 +11,7 @@ PKGS=(
   imagemagick
   libwxgtk3.2-dev xvfb xauth xdotool x11-apps
   chromium nodejs
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 dpkg-dev lintian
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev lintian
   python3 hyperfine time
 )
 
