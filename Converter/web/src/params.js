@@ -92,7 +92,7 @@ export function safeLink(link, base) {
 
 export function notice(name, error) {
   // These say all there is to say; the others name the file.
-  if (error && (error.code === 'locked' || error.code === 'no-frames')) return error.message;
+  if (error && ['locked', 'no-frames', 'file-page'].includes(error.code)) return error.message;
   const what = name || 'The image';
   if (error instanceof ViewerError) return what + ' ' + error.message + '.';
   return what + ' could not be shown.';

@@ -2,7 +2,8 @@
 // Deflate, to RGBA pixels.
 import { ViewerError } from './errors.js';
 
-const TIFF_MAX_PIXELS = 64 * 1024 * 1024;
+// Larger pictures than a phone can hold are refused before anything is allocated.
+const TIFF_MAX_PIXELS = 32 * 1000 * 1000;
 const TIFF_MAX_RAW_BYTES = 512 * 1024 * 1024;
 const TIFF_MAX_ENTRIES = 4096;
 const TIFF_TYPE_SIZES = { 1: 1, 2: 1, 3: 2, 4: 4, 5: 8, 6: 1, 7: 1, 8: 2, 9: 4, 10: 8, 11: 4, 12: 8 };

@@ -162,6 +162,8 @@ describe('hand-made TIFF files', () => {
       ['old-style LZW', buildTiff({ width: 2, height: 1, data: [0x00, 0x01], tags: [[259, 3, [5]]] })],
       ['12-bit', buildTiff({ width: 2, height: 1, bits: 12, data: [0, 0, 0] })],
       ['YCbCr', buildTiff({ width: 1, height: 1, spp: 3, photometric: 6, data: [1, 2, 3] })],
+      // More pixels than a phone can hold: refused from the directory, before any allocation.
+      ['8000 x 4001 pixels is too large', buildTiff({ width: 8000, height: 4001, data: [0] })],
     ];
     for (const [words, bytes] of cases) {
       await assert.rejects(decodeTiff(bytes), (e) => e.code === 'tiff-unsupported' && e.message.includes(words), words);
