@@ -34,6 +34,7 @@ before(async () => {
   magick(['-delay', '30', '-size', '64x48', 'xc:rgb(255,0,0)', 'xc:rgb(0,160,0)', 'xc:rgb(0,0,255)', '-loop', '0', gif]);
   convertInto(site, 'anim', [gif], LOOK);
   convertInto(site, 'link', [img.red], ['--link', '/landing.html?from=self', ...LOOK]);
+  convertInto(site, 'steps', [img.red, img.green, img.blue], ['--style', 'slideshow', '--delay', '60000', ...LOOK]);
   fs.writeFileSync(path.join(site, 'landing.html'), '<!DOCTYPE html><html><head><title>t</title></head><body><p>Landed</p></body></html>');
   server = await startServer(site);
 });
@@ -148,6 +149,66 @@ for (const engine of ENGINES) {
       }
       assert.deepEqual(wrong.slice(0, 5), [], `${wrong.length} pixels differ`);
       assert.deepEqual(await browser.problems(), []);
+    });
+
+    describe('the keyboard', () => {
+      // Tab from the top of the page to the box; resolves when the box has the focus.
+      const focusBox = async () => {
+        await browser.press('Tab');
+        await until(() => browser.evaluate(() => !!document.activeElement?.closest('.vgi-viewer')), 'the box to take the focus');
+      };
+
+      // [page, state before, after Enter, after Escape] for the styles that react
+      // to the pointer.
+      const cases = [
+        ['text/red.html', { showing: 'text', text: 'Press here' }, { showing: 'image', frame: 0 }],
+        ['imgtext/red.html', { showing: 'image', frame: 0 }, { showing: 'text', text: 'By the artist' }],
+        ['imgimg/red.html', { showing: 'image', frame: 0 }, { showing: 'image', frame: 1 }],
+      ];
+      for (const [rel, before, entered] of cases) {
+        test(`${rel.split('/')[0]}: Enter or Space acts as the pointer entering, Escape or leaving the focus as leaving`, async () => {
+          await open(rel);
+          await waitFor(browser, before);
+          await focusBox();
+          for (const key of ['Enter', ' ']) {
+            await browser.press(key);
+            await waitFor(browser, entered);
+            await browser.press('Escape');
+            await waitFor(browser, before);
+          }
+          // The focus leaves the box for the page (a Tab from the last thing on a page
+          // goes to the browser's own bar, where the page keeps its active element).
+          // Only a document with the system's focus gets blur events: not headless Firefox.
+          if (await browser.evaluate(() => document.hasFocus())) {
+            await browser.press('Enter');
+            await waitFor(browser, entered);
+            await browser.click(600, 500);
+            await until(() => browser.evaluate(() => !document.activeElement?.closest('.vgi-viewer')), 'the focus to leave');
+            await waitFor(browser, before);
+          }
+          assert.deepEqual(await browser.problems(), []);
+        });
+      }
+
+      test('slideshow: the arrow keys step through the frames', async () => {
+        await open('steps/slideshow.html');
+        await waitFor(browser, { showing: 'image', frame: 0 });
+        await focusBox();
+        for (const [key, frame, colour] of [['ArrowRight', 1, GREEN], ['ArrowRight', 2, BLUE], ['ArrowRight', 0, RED], ['ArrowLeft', 2, BLUE]]) {
+          await browser.press(key);
+          await waitFor(browser, { showing: 'image', frame });
+          await until(async () => same(await canvasPixel(browser, 5, 5), colour), `frame ${frame} drawn`);
+        }
+        assert.deepEqual(await browser.problems(), []);
+      });
+
+      test('targeted link: Enter opens it', async () => {
+        await open('link/red.html');
+        await waitFor(browser, { showing: 'image' });
+        await focusBox();
+        await browser.press('Enter');
+        await until(async () => (await browser.url()).endsWith('/landing.html?from=self'), 'the landing page');
+      });
     });
   });
 }

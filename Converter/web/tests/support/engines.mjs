@@ -20,6 +20,9 @@
 //   and taps through WebDriver BiDi touch actions; WebKitGTK has no touch emulation.
 // - reduced motion: both at launch (Firefox by preference, WebKit by GTK's
 //   gtk-enable-animations setting, which WebKitGTK reports as prefers-reduced-motion).
+// - focus: headless Firefox moves the focus with Tab but its document never has the
+//   system focus, so it sends no focus or blur events (document.hasFocus() is false);
+//   WebKit under Xvfb sends them.
 // - ImageDecoder: Firefox has it, WebKit (like Safari) does not.
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
@@ -102,7 +105,7 @@ async function launchFirefox({ deviceScaleFactor = 1, touch = false, reducedMoti
     return { width: w, height: h };
   };
   await viewport(width, height);
-  const keys = { ' ': 'Space', Space: 'Space' };
+  const keys = { Space: ' ' };
   const wrap = (target) => ({
     evaluate: (fn, arg) => target().evaluate(fn, arg),
     screenshot: async ({ clip } = {}) => Buffer.from(await page.screenshot(clip ? { clip } : {})),
