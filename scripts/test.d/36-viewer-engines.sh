@@ -34,5 +34,7 @@ start_xvfb "$work"
 
 # One test file at a time: each starts its own browser per engine, and the machine has
 # two cores.
-node --test --test-concurrency=1 --test-timeout=300000 Converter/web/tests/engines/
+rc=0
+node --test --test-concurrency=1 --test-timeout=300000 Converter/web/tests/engines/ || rc=$?
 echo "36-viewer-engines: $((SECONDS - start)) s"
+exit "$rc"

@@ -139,7 +139,12 @@ for (const engine of ENGINES) {
       await waitFor(browser, { showing: 'image' });
       const r = await boxRect(browser);
       assert.deepEqual([r.width, r.height], [64 + 2 * BORDER, 48 + 2 * BORDER]);
-      const px = await screenPixels(browser, r);
+      // WebKit's screenshot can lag the canvas by a paint: wait until it shows the picture.
+      const mid = [Math.floor(r.width / 2), Math.floor(r.height / 2)];
+      const px = await until(async () => {
+        const shot = await screenPixels(browser, r);
+        return same(shot[mid[1]][mid[0]], COLOURS.red) ? shot : null;
+      }, 'a screenshot with the picture');
       const wrong = [];
       for (let y = 0; y < px.length; y++) {
         for (let x = 0; x < px[y].length; x++) {
