@@ -70,6 +70,7 @@ export function parseSettings(params, widthAttr, heightAttr) {
     delay: Math.max(1, Math.min(toInt(get('framedelay', ''), 1000), 24 * 3600 * 1000)),
     loading: get('loading', 'Loading...'),
     label: get('label', ''),
+    watermark: get('watermark', '').trim(), // drawn into every picture when not empty
     textColor: toColour(get('textcolor', ''), 'FFFFFF'),
     borderColor: toColour(get('bordercolor', ''), '000000'),
     border: Math.max(0, Math.min(toInt(get('border', ''), 0), MAX_BORDER)),

@@ -8,6 +8,7 @@ import { closeGif, createCompositor, decodeGif } from './gif.js';
 import { notice, parseSettings, readParams, safeLink } from './params.js';
 import { BodyDecoder, concatBytes } from './protected.js';
 import { decodeTiff } from './tiff.js';
+import { drawWatermark, makeSurface } from './watermark.js';
 
 const MB = 1024 * 1024;
 const viewers = [];
@@ -407,6 +408,8 @@ function createViewer(object) {
     onScreen: false,
     ctx: canvas.getContext('bitmaprenderer'),
     shown: null, // the picture on the canvas
+    drawn: false, // the canvas holds something
+    surface: makeSurface(), // where a watermark is drawn over the picture
     shownEntry: null, // the frame entry it belongs to
     token: 0, // counts renders; a copy made for an older one is dropped
     device: { width: 1, height: 1 },
@@ -853,6 +856,12 @@ function playAnimation(v, animation) {
       return createImageBitmap(image, sized ? {} : { resizeWidth: width, resizeHeight: height, resizeQuality: 'high' })
         .finally(close)
         .then((picture) => {
+          if (!v.s.watermark || run.stopped) return picture;
+          const mark = marked(v, picture);
+          picture.close();
+          return mark;
+        })
+        .then((picture) => {
           if (run.stopped) {
             picture.close();
             return;
@@ -904,6 +913,22 @@ function pictureOf(v, entry) {
   return bitmap;
 }
 
+// `source` (a picture, or nothing) at the box's device size with the watermark drawn
+// over it: an ImageBitmap, made at once where the browser has OffscreenCanvas, else a
+// promise of one.
+function marked(v, source) {
+  const { width, height } = v.device;
+  const canvas = v.surface(width, height);
+  const ctx = canvas.getContext('2d');
+  ctx.clearRect(0, 0, width, height);
+  if (source) {
+    ctx.imageSmoothingQuality = 'high';
+    ctx.drawImage(source, 0, 0, width, height);
+  }
+  drawWatermark(ctx, v.s.watermark, width, height, window.devicePixelRatio || 1);
+  return canvas.transferToImageBitmap ? canvas.transferToImageBitmap() : createImageBitmap(canvas);
+}
+
 // The accessible name follows what the box shows; changes are announced politely.
 function describe(v, what) {
   const name = what.text !== undefined ? what.text || v.s.label || 'Protected image' : v.s.label || 'Protected image';
@@ -922,7 +947,17 @@ function render(v) {
   describe(v, what);
   if (!what.bitmap) {
     stopAnimation(v);
-    if (v.shownEntry) v.ctx.transferFromImageBitmap(null); // a blank canvas
+    if (v.printing && v.s.watermark) {
+      // The printed box carries the mark, drawn at once so that the print has it.
+      Promise.resolve(marked(v, null)).then((mark) => {
+        if (token === v.token) v.ctx.transferFromImageBitmap(mark);
+        else mark.close();
+      });
+      v.drawn = true;
+    } else if (v.drawn) {
+      v.ctx.transferFromImageBitmap(null); // a blank canvas
+      v.drawn = false;
+    }
     v.shown = null;
     v.shownEntry = null;
     v.text.textContent = what.text;
@@ -934,13 +969,14 @@ function render(v) {
   const picture = pictureOf(v, what.entry);
   if (v.shown === picture) return Promise.resolve();
   // The canvas takes a bitmap over; a copy of an ImageBitmap shares its pixels.
-  return createImageBitmap(picture).then(
+  return (v.s.watermark ? Promise.resolve(marked(v, picture)) : createImageBitmap(picture)).then(
     (copy) => {
       if (token !== v.token) {
         copy.close();
         return;
       }
       v.ctx.transferFromImageBitmap(copy);
+      v.drawn = true;
       const sameEntry = v.shownEntry === what.entry;
       v.shown = picture;
       v.shownEntry = what.entry;

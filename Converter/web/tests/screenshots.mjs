@@ -37,6 +37,11 @@ convertInto(site, 'imgimg', [small['harbour-dusk']], ['--style', 'image-to-image
 convertInto(site, 'slides', [small.quarry, small.meadow, small.lantern], ['--style', 'slideshow', '--delay', '1500', ...look]);
 convertInto(site, 'locked', [small.meadow], ['--domain', 'www.quillmere.example', ...look]);
 convertInto(site, 'loading', [small.meadow], ['--loading', 'Please wait while the image downloads...', ...look]);
+// A watermarked page: the line the converter writes after "Label" when given a mark.
+const markDir = convertInto(site, 'watermark', [small['harbour-dusk']], look);
+const markPage = path.join(markDir, 'harbour-dusk.html');
+fs.writeFileSync(markPage, fs.readFileSync(markPage, 'latin1').replace(/(\t<param name="Label" [^\n]*\n)/,
+  '$1\t<param name="Watermark" value="&#169; Quillmere 2026" />\r\n'), 'latin1');
 // The phone page: the full-size photo, with some text around it as an author's page has.
 const phoneDir = convertInto(site, 'phone', [path.join(samplesDir, 'cloud study.jpg')], look);
 const phonePage = fs.readFileSync(path.join(phoneDir, 'cloud study.html'), 'latin1');
@@ -79,6 +84,7 @@ await shot('image-to-image-hover', 'imgimg', 'harbour-dusk.html', { hovered: 'im
 await shot('slideshow', 'slides', 'slideshow.html');
 await shot('locked', 'locked', 'meadow.html', { first: 'text' });
 await shot('loading', 'loading', 'meadow.html', { gate: 'loading/meadow_0360_0270_C.class' });
+await shot('watermark', 'watermark', 'harbour-dusk.html');
 
 // A large page on a phone: the box fits the screen's width, drawn at 3 device pixels
 // per pixel.

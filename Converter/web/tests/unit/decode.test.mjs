@@ -262,12 +262,12 @@ describe('page parameters', () => {
   test('a full text-to-image block', () => {
     const s = parseSettings(params([
       ['Style', 'TextFirst'], ['Message', 'Look "here" & <now>'], ['Loading', 'Wait'], ['Label', 'Caption'],
-      ['TextColor', '00FF7f'], ['BorderColor', '102030'], ['Border', '4'], ['FrameCount', '1'],
+      ['Watermark', ' © Quillmere '], ['TextColor', '00FF7f'], ['BorderColor', '102030'], ['Border', '4'], ['FrameCount', '1'],
       ['Frame000', 'My_photo_0800_0600_C.class'],
     ]), '800', '600');
     assert.deepEqual(s, {
       style: 'TextFirst', link: '', target: '_self', message: 'Look "here" & <now>', delay: 1000,
-      loading: 'Wait', label: 'Caption', textColor: '#00FF7F', borderColor: '#102030', border: 4,
+      loading: 'Wait', label: 'Caption', watermark: '© Quillmere', textColor: '#00FF7F', borderColor: '#102030', border: 4,
       width: 800, height: 600, frames: ['My_photo_0800_0600_C.class'],
     });
   });
