@@ -16,8 +16,10 @@
 //   time). WebKit sizes its window, whose web view is never narrower than the window's
 //   toolbar (about 450 pixels); its device pixel ratio is fixed at launch (GDK_SCALE,
 //   whole numbers). A narrower view is a same-size <iframe> on a host page: frame().
-// - touch: Firefox has touch events and a coarse pointer when launched with touch,
-//   and taps through WebDriver BiDi touch actions; WebKitGTK has no touch emulation.
+// - touch: Firefox launched with touch reports a coarse pointer without hover (media
+//   queries) and taps through WebDriver BiDi touch actions, which reach the page as
+//   pointer events of type "touch"; it has no TouchEvent API then (maxTouchPoints 0).
+//   WebKitGTK has no touch emulation at all.
 // - reduced motion: both at launch (Firefox by preference, WebKit by GTK's
 //   gtk-enable-animations setting, which WebKitGTK reports as prefers-reduced-motion).
 // - focus: headless Firefox moves the focus with Tab but its document never has the
@@ -82,7 +84,6 @@ async function launchFirefox({ deviceScaleFactor = 1, touch = false, reducedMoti
     'messaging-system.rsexperimentloader.enabled': false,
   };
   if (touch) {
-    prefs['dom.w3c_touch_events.enabled'] = 1;
     prefs['ui.primaryPointerCapabilities'] = 1; // coarse, no hover
     prefs['ui.allPointerCapabilities'] = 1;
   }
