@@ -539,6 +539,14 @@ function watchVisibility(v) {
   viewerOf.set(v.box, v);
   nearObserver.observe(v.box);
   screenObserver.observe(v.box);
+  // A box already in view starts at once, without waiting a frame for the observers.
+  const r = v.box.getBoundingClientRect();
+  const h = window.innerHeight || 0;
+  const w = window.innerWidth || 0;
+  if (r.width > 0 && r.bottom > 0 && r.top < h && r.right > 0 && r.left < w) {
+    v.near = v.onScreen = true;
+    start(v);
+  }
 }
 
 function setHover(v) {
