@@ -193,14 +193,27 @@ function openAnimation(bytes) {
       bytes.fill(0);
     }
   }
+  // Some decoders (Firefox's) give an empty frame when asked for one a second time, as a
+  // loop does: the animation then starts again on a new decoder, from a copy of the
+  // file that only this closure holds and that is wiped when the animation closes.
+  let kept = bytes.slice();
   let decoder;
   try {
     decoder = new ImageDecoder({ data: bytes, type: 'image/gif' });
   } catch (e) {
+    kept.fill(0);
     return Promise.resolve(null);
   } finally {
     bytes.fill(0);
   }
+  const close = () => {
+    decoder.close();
+    if (kept) kept.fill(0);
+    kept = null;
+  };
+  const decode = (index) => decoder.decode({ frameIndex: index }).then(({ image }) => ({
+    image, ms: (image.duration || 0) / 1000,
+  }));
   return decoder.tracks.ready
     .then(() => decoder.completed)
     .then(() => {
@@ -209,14 +222,18 @@ function openAnimation(bytes) {
       return {
         count: track.frameCount,
         repeat: track.repetitionCount,
-        frame: (index) => decoder.decode({ frameIndex: index }).then(({ image }) => ({
-          image, ms: (image.duration || 0) / 1000,
-        })),
-        close: () => decoder.close(),
+        frame: (index) => decode(index).then((got) => {
+          if (got.image.displayWidth > 0 || !kept) return got;
+          got.image.close();
+          decoder.close();
+          decoder = new ImageDecoder({ data: kept, type: 'image/gif' });
+          return decode(index);
+        }),
+        close,
       };
     })
     .catch(() => {
-      decoder.close();
+      close();
       return null;
     });
 }
