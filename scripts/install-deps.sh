@@ -11,6 +11,7 @@ PKGS=(
   imagemagick
   libwxgtk3.2-dev xvfb xauth xdotool x11-apps
   chromium nodejs
+  firefox-esr webkit2gtk-driver
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev lintian
   python3 hyperfine time
 )
@@ -31,7 +32,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# Browser test driver (pinned by package-lock.json).
+# Browser test drivers (pinned by package-lock.json): playwright-core, puppeteer-core and
+# selenium-webdriver drive the browsers Debian installs; none of them downloads one.
 if [ -f package.json ]; then
   if [ ! -d node_modules ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
     npm ci --no-audit --no-fund --loglevel=error

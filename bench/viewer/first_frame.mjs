@@ -1,6 +1,7 @@
 // Time from navigation to the first drawn frame: a 4000 x 3000 JPEG of about 5 MB
 // shown through the viewer (protected file, vgi.js, canvas) against the same JPEG in
-// a plain <img> page, in the same Chromium run, turn about.
+// a plain <img> page, in the same Chromium run, turn about; and the same viewer page
+// with a watermark drawn over the picture.
 //
 //   node bench/viewer/first_frame.mjs [--runs N] [--keep]
 //
@@ -9,9 +10,10 @@
 // when something does not work.
 import fs from 'node:fs';
 import path from 'node:path';
+import zlib from 'node:zlib';
 
 import {
-  convert, launchBrowser, magick, startServer, tempDir,
+  binDir, convert, launchBrowser, magick, startServer, tempDir,
 } from '../../Converter/web/tests/support/harness.mjs';
 
 const args = process.argv.slice(2);
@@ -29,6 +31,12 @@ const bytes = fs.statSync(photo).size;
 // contentful paint is the picture in both pages.
 convert([photo], path.join(site, 'viewer'), ['--loading', '', '--status', '']);
 convert([photo], path.join(site, 'keyed'), ['--loading', '', '--status', '', '--domain', 'localhost']);
+// The keyless page with a watermark: the line the converter writes after "Label".
+convert([photo], path.join(site, 'marked'), ['--loading', '', '--status', '']);
+const markedPage = path.join(site, 'marked', 'photo.html');
+fs.writeFileSync(markedPage, fs.readFileSync(markedPage, 'latin1').replace(/(\t<param name="Label" [^\n]*\n)/,
+  '$1\t<param name="Watermark" value="&#169; Quillmere 2026" />\r\n'), 'latin1');
+if (!fs.readFileSync(markedPage, 'latin1').includes('"Watermark"')) throw new Error('no Label line to put the watermark after');
 fs.mkdirSync(path.join(site, 'plain'));
 fs.copyFileSync(photo, path.join(site, 'plain', 'photo.jpg'));
 fs.writeFileSync(path.join(site, 'plain', 'photo.html'),
@@ -79,8 +87,8 @@ const median = (xs) => {
   return s.length % 2 ? s[(s.length - 1) / 2] : (s[s.length / 2 - 1] + s[s.length / 2]) / 2;
 };
 
-const pages = { plain: 'plain/photo.html', viewer: 'viewer/photo.html', keyed: 'keyed/photo.html' };
-const times = { plain: [], viewer: [], keyed: [] };
+const pages = { plain: 'plain/photo.html', viewer: 'viewer/photo.html', keyed: 'keyed/photo.html', marked: 'marked/photo.html' };
+const times = { plain: [], viewer: [], keyed: [], marked: [] };
 await measure(pages.plain); // warm up the browser and the disk cache
 await measure(pages.viewer);
 for (let i = 0; i < runs; i++) {
@@ -94,3 +102,6 @@ console.log(`photo: 4000 x 3000 JPEG, ${(bytes / 1e6).toFixed(2)} MB; ${runs} ru
 console.log(`plain <img> page:            ${m.plain.toFixed(0)} ms to the first frame with the whole picture`);
 console.log(`viewer, keyless file:        ${m.viewer.toFixed(0)} ms  (${(m.viewer / m.plain).toFixed(2)} x the plain page)`);
 console.log(`viewer, locked to localhost: ${m.keyed.toFixed(0)} ms  (${(m.keyed / m.plain).toFixed(2)} x the plain page)`);
+console.log(`viewer, keyless, watermark:  ${m.marked.toFixed(0)} ms  (${(m.marked / m.plain).toFixed(2)} x the plain page, ${(m.marked / m.viewer).toFixed(2)} x without the mark)`);
+const script = fs.readFileSync(path.join(binDir(), 'vgi.js'));
+console.log(`vgi.js as shipped: ${script.length} bytes, ${zlib.gzipSync(script, { level: 9 }).length} bytes gzipped`);

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The browser viewer's decoding functions (Converter/web/vgi.js) under node's test
+# The browser viewer's decoding modules (Converter/web/src) under node's test
 # runner, fed with protected files that the C++ writer in build/ produces.
 set -euo pipefail
 cd "$(dirname "$0")/../.."

@@ -1,7 +1,10 @@
 // Takes the README's screenshots of the viewer: one page per style, made by
 // `vellagard convert` from the sample images and shown in headless Chromium.
 //
-//   node Converter/web/tests/screenshots.mjs [OUTPUT_FOLDER]   (default docs/screenshots)
+//   node Converter/web/tests/screenshots.mjs [OUTPUT_FOLDER [NAME ...]]
+//
+// OUTPUT_FOLDER is docs/screenshots unless given; with NAMEs (e.g. phone) only those
+// pictures are taken.
 //
 // Uses the programs in build/bin (VG_BIN_DIR overrides).
 import fs from 'node:fs';
@@ -11,6 +14,8 @@ import { convertInto, waitFor } from './support/browser.mjs';
 import { launchBrowser, magick, repoRoot, samplesDir, startServer, tempDir } from './support/harness.mjs';
 
 const out = path.resolve(process.argv[2] || path.join(repoRoot, 'docs', 'screenshots'));
+const only = new Set(process.argv.slice(3));
+const wanted = (name) => only.size === 0 || only.has(name);
 fs.mkdirSync(out, { recursive: true });
 const site = tempDir('vgi-shots-');
 const src = path.join(site, 'src');
@@ -32,6 +37,18 @@ convertInto(site, 'imgimg', [small['harbour-dusk']], ['--style', 'image-to-image
 convertInto(site, 'slides', [small.quarry, small.meadow, small.lantern], ['--style', 'slideshow', '--delay', '1500', ...look]);
 convertInto(site, 'locked', [small.meadow], ['--domain', 'www.quillmere.example', ...look]);
 convertInto(site, 'loading', [small.meadow], ['--loading', 'Please wait while the image downloads...', ...look]);
+// A watermarked page: the line the converter writes after "Label" when given a mark.
+const markDir = convertInto(site, 'watermark', [small['harbour-dusk']], look);
+const markPage = path.join(markDir, 'harbour-dusk.html');
+fs.writeFileSync(markPage, fs.readFileSync(markPage, 'latin1').replace(/(\t<param name="Label" [^\n]*\n)/,
+  '$1\t<param name="Watermark" value="&#169; Quillmere 2026" />\r\n'), 'latin1');
+// The phone page: the full-size photo, with some text around it as an author's page has.
+const phoneDir = convertInto(site, 'phone', [path.join(samplesDir, 'cloud study.jpg')], look);
+const phonePage = fs.readFileSync(path.join(phoneDir, 'cloud study.html'), 'latin1');
+const object = /<object[\s\S]*?<\/object>/.exec(phonePage)[0];
+fs.writeFileSync(path.join(phoneDir, 'phone.html'), phonePage.replace(object,
+  '<h1>Cloud study</h1>\n<p>A page made for a 1024 x 768 picture, on a phone 390 pixels wide.</p>\n' + object +
+  '\n<p>The box scales down to the width of the screen and keeps its proportions.</p>'), 'latin1');
 
 const server = await startServer(site);
 const browser = await launchBrowser();
@@ -39,6 +56,7 @@ const page = await browser.newPage({ viewport: { width: 420, height: 330 } });
 
 // `first`: what the box shows once loaded; `hovered`: what it shows under the pointer.
 async function shot(name, folder, file, { first = 'image', hovered, gate } = {}) {
+  if (!wanted(name)) return;
   const release = gate ? server.gate(gate) : null;
   await page.mouse.move(410, 320);
   await page.goto(server.url('localhost', `${folder}/${file}`));
@@ -66,6 +84,23 @@ await shot('image-to-image-hover', 'imgimg', 'harbour-dusk.html', { hovered: 'im
 await shot('slideshow', 'slides', 'slideshow.html');
 await shot('locked', 'locked', 'meadow.html', { first: 'text' });
 await shot('loading', 'loading', 'meadow.html', { gate: 'loading/meadow_0360_0270_C.class' });
+await shot('watermark', 'watermark', 'harbour-dusk.html');
+
+// A large page on a phone: the box fits the screen's width, drawn at 3 device pixels
+// per pixel.
+if (wanted('phone')) {
+  const phone = await browser.newContext({
+    viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true,
+  });
+  const p = await phone.newPage();
+  await p.goto(server.url('localhost', 'phone/phone.html'));
+  await waitFor(p, { showing: 'image' });
+  await p.waitForFunction(() => document.fonts.ready.then(() => true));
+  const file = path.join(out, 'viewer-phone.png');
+  await p.screenshot({ path: file, scale: 'css' });
+  console.log(`wrote ${path.relative(repoRoot, file)}`);
+  await phone.close();
+}
 
 await browser.close();
 await server.close();

@@ -163,3 +163,32 @@ export function copyInto(dir, file, name = path.basename(file)) {
   fs.copyFileSync(file, path.join(dir, name));
   return name;
 }
+
+// How the picture on viewer `index`'s canvas departs from the solid colour `base`
+// ([r, g, b]): counts of pixels lighter and darker by more than `by` on every channel,
+// of pixels within `by`, of clear ones and of opaque ones.
+export function canvasAgainst(page, base, index = 0, by = 24) {
+  return page.evaluate(async ([i, want, d]) => {
+    const canvas = document.querySelectorAll('.vgi-viewer')[i].querySelector('canvas');
+    const bitmap = await createImageBitmap(canvas);
+    const c = document.createElement('canvas');
+    c.width = bitmap.width;
+    c.height = bitmap.height;
+    const ctx = c.getContext('2d');
+    ctx.drawImage(bitmap, 0, 0);
+    const px = ctx.getImageData(0, 0, c.width, c.height).data;
+    const out = { lighter: 0, darker: 0, same: 0, clear: 0, opaque: 0, total: c.width * c.height, width: c.width, height: c.height };
+    for (let k = 0; k < px.length; k += 4) {
+      if (px[k + 3] === 0) {
+        out.clear++;
+        continue;
+      }
+      if (px[k + 3] === 255) out.opaque++;
+      const diff = [0, 1, 2].map((j) => px[k + j] - want[j]);
+      if (diff.every((x) => x > d)) out.lighter++;
+      else if (diff.every((x) => x < -d)) out.darker++;
+      else if (diff.every((x) => Math.abs(x) <= d)) out.same++;
+    }
+    return out;
+  }, [index, base, by]);
+}

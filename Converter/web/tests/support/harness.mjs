@@ -76,9 +76,11 @@ export const STRICT_CSP =
 
 // A static web server on 127.0.0.1 (reachable as localhost and *.localhost too).
 // gate(name) holds the responses for that file until the returned function is called;
-// requests lists every path asked for, in order.
+// policy(name, text) serves that page with another Content-Security-Policy; requests
+// lists every path asked for, in order.
 export async function startServer(root) {
   const gates = new Map();
+  const policies = new Map();
   const requests = [];
   const server = http.createServer(async (req, res) => {
     const url = new URL(req.url, 'http://x');
@@ -94,7 +96,7 @@ export async function startServer(root) {
     }
     const type = TYPES[path.extname(file).toLowerCase()] || 'application/octet-stream';
     const headers = { 'Content-Type': type, 'Cache-Control': 'no-store' };
-    if (type === 'text/html') headers['Content-Security-Policy'] = STRICT_CSP;
+    if (type === 'text/html') headers['Content-Security-Policy'] = policies.get(rel) || STRICT_CSP;
     res.writeHead(200, headers);
     res.end(fs.readFileSync(file));
   });
@@ -105,6 +107,9 @@ export async function startServer(root) {
     root,
     requests,
     url: (host, rel) => `http://${host}:${port}/${rel.split('/').map(encodeURIComponent).join('/')}`,
+    policy(rel, text) {
+      policies.set('/' + rel, text);
+    },
     gate(rel) {
       let release;
       const promise = new Promise((resolve) => (release = resolve));

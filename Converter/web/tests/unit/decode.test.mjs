@@ -2,14 +2,17 @@
 import assert from 'node:assert/strict';
 import crypto from 'node:crypto';
 import fs from 'node:fs';
-import { createRequire } from 'node:module';
 import path from 'node:path';
 import { describe, test } from 'node:test';
 
 import { samplesDir, tempDir, vellagard } from '../support/harness.mjs';
-
-const require = createRequire(import.meta.url);
-const vgi = require('../../vgi.js');
+import { ViewerError } from '../../src/errors.js';
+import { parseSettings, safeLink } from '../../src/params.js';
+import {
+  BodyDecoder, decodeProtected, detectImageType, keyStream, keylessTable, makeHeaderKeyText, normalizeKey, parseHeader,
+  unscramble,
+} from '../../src/protected.js';
+import { decodeTiff } from '../../src/tiff.js';
 
 const work = tempDir('vgi-unit-');
 
@@ -41,19 +44,19 @@ function seededBytes(seed, n) {
 
 describe('key text and patterns', () => {
   test('header key text of the worked example and domain names', () => {
-    assert.equal(vgi.makeHeaderKeyText('abc'), 'UbK');
-    assert.equal(vgi.normalizeKey('www.Example-site.com'), 'WWWEXAMPLESITECOM');
+    assert.equal(makeHeaderKeyText('abc'), 'UbK');
+    assert.equal(normalizeKey('www.Example-site.com'), 'WWWEXAMPLESITECOM');
     // Case and dropped characters do not change the text.
-    assert.equal(vgi.makeHeaderKeyText('example.com'), vgi.makeHeaderKeyText('EXAMPLECOM'));
-    assert.equal(vgi.makeHeaderKeyText('localhost').length, 9);
-    assert.match(vgi.makeHeaderKeyText('a-very.long.domain-name.example.org'), /^[0-9A-Za-g]+$/);
-    assert.equal(vgi.makeHeaderKeyText('...'), '');
+    assert.equal(makeHeaderKeyText('example.com'), makeHeaderKeyText('EXAMPLECOM'));
+    assert.equal(makeHeaderKeyText('localhost').length, 9);
+    assert.match(makeHeaderKeyText('a-very.long.domain-name.example.org'), /^[0-9A-Za-g]+$/);
+    assert.equal(makeHeaderKeyText('...'), '');
   });
 
   test('keyless table check values (wrapping product, sign-keeping shift)', () => {
-    assert.equal(vgi.keylessTable(1)[0], 0xfffffffc);
-    assert.deepEqual(Array.from(vgi.keylessTable(4).slice(0, 4), (v) => v & 0xff), [0xfe, 0xf9, 0xea, 0x9c]);
-    const t = vgi.keylessTable(1000);
+    assert.equal(keylessTable(1)[0], 0xfffffffc);
+    assert.deepEqual(Array.from(keylessTable(4).slice(0, 4), (v) => v & 0xff), [0xfe, 0xf9, 0xea, 0x9c]);
+    const t = keylessTable(1000);
     assert.deepEqual(Array.from(t.slice(0, 4)), [0x0007909c, 0x3a927ebe, 0xcd762d19, 0xe9aeefa7]);
     assert.equal(t[255], 0x2cce9d97);
   });
@@ -70,16 +73,16 @@ describe('same bytes as the C++ writer', () => {
       for (const key of keys) {
         const written = protect(sourceFile, key);
         const what = `size ${size}, key "${key.slice(0, 20)}"`;
-        const header = vgi.parseHeader(written);
+        const header = parseHeader(written);
         assert.equal(header.mode, key ? 1 : 3, what);
-        assert.equal(header.keyText, vgi.makeHeaderKeyText(key), what);
+        assert.equal(header.keyText, makeHeaderKeyText(key), what);
         // Scrambling is its own inverse: the viewer's pattern applied to the source
         // must give exactly the writer's body.
         const body = source.slice();
-        vgi.unscramble(body, 0, vgi.keyStream(header, size));
+        unscramble(body, 0, keyStream(header, size));
         assert.deepEqual(body, written.subarray(header.bodyOffset), what);
         const back = written.slice();
-        vgi.unscramble(back, header.bodyOffset, vgi.keyStream(header, size));
+        unscramble(back, header.bodyOffset, keyStream(header, size));
         assert.deepEqual(back.subarray(header.bodyOffset), source, what);
       }
     }
@@ -96,7 +99,7 @@ describe('same bytes as the C++ writer', () => {
       const file = path.join(samplesDir, name);
       const original = new Uint8Array(fs.readFileSync(file));
       for (const [domain, host] of [['', 'anywhere.example'], ['localhost', 'localhost'], ['example.com', 'www.example.com']]) {
-        const image = vgi.decodeProtected(protect(file, domain), host);
+        const image = decodeProtected(protect(file, domain), host);
         assert.equal(image.type, type, name);
         assert.equal(image.mime, `image/${type}`);
         assert.deepEqual(image.bytes, original, `${name} keyed "${domain}" on ${host}`);
@@ -124,7 +127,7 @@ describe('files arriving in pieces', () => {
       const file = protect(source, key);
       for (const sizes of [[1], [3, 5], [7, 1, 4096], [65536], [file.length]]) {
         for (const announced of [file.length, 0, file.length + 5, 3]) {
-          const decoder = new vgi.BodyDecoder('localhost', announced);
+          const decoder = new BodyDecoder('localhost', announced);
           for (const piece of pieces(file, sizes)) decoder.push(piece);
           const image = decoder.finish();
           const what = `key "${key}", pieces ${sizes}, announced ${announced}`;
@@ -140,9 +143,9 @@ describe('files arriving in pieces', () => {
 
   test('a locked file is refused once its header is in, before the body comes', () => {
     const file = protect(path.join(samplesDir, 'lantern.gif'), 'example.com');
-    const decoder = new vgi.BodyDecoder('localhost', file.length);
+    const decoder = new BodyDecoder('localhost', file.length);
     decoder.push(file.slice(0, 8));
-    const headerEnd = vgi.parseHeader(file).bodyOffset;
+    const headerEnd = parseHeader(file).bodyOffset;
     assert.throws(() => decoder.push(file.slice(8, headerEnd + 10)), { code: 'locked' });
   });
 
@@ -150,9 +153,9 @@ describe('files arriving in pieces', () => {
     // The header of a file keyed "abc" is 12 bytes: 8, the key text "UbK", 0x01.
     const file = protect(path.join(samplesDir, 'lantern.gif'), 'abc');
     for (const [cut, code] of [[0, 'not-protected'], [5, 'not-protected'], [8, 'bad-header'], [10, 'bad-header'], [12, 'empty']]) {
-      const decoder = new vgi.BodyDecoder('abc', 0);
+      const decoder = new BodyDecoder('abc', 0);
       decoder.push(file.slice(0, cut));
-      assert.throws(() => decoder.finish(), (e) => e instanceof vgi.ViewerError && e.code === code, `cut at ${cut}`);
+      assert.throws(() => decoder.finish(), (e) => e instanceof ViewerError && e.code === code, `cut at ${cut}`);
     }
   });
 });
@@ -179,9 +182,9 @@ describe('domain lock', () => {
       const file = protect(source, domain);
       const before = file.slice();
       if (shown) {
-        assert.equal(vgi.decodeProtected(file, host).type, 'gif', `${domain} on "${host}"`);
+        assert.equal(decodeProtected(file, host).type, 'gif', `${domain} on "${host}"`);
       } else {
-        assert.throws(() => vgi.decodeProtected(file, host), { code: 'locked', message: /locked to another web site/ }, `${domain} on "${host}"`);
+        assert.throws(() => decodeProtected(file, host), { code: 'locked', message: /locked to another web site/ }, `${domain} on "${host}"`);
         assert.deepEqual(file, before, 'nothing is unscrambled for another site');
       }
     }
@@ -190,7 +193,7 @@ describe('domain lock', () => {
   test('keyless files show on any host', () => {
     const file = protect(path.join(samplesDir, 'lantern.gif'), '');
     for (const host of ['localhost', '127.0.0.1', 'example.org', '']) {
-      assert.equal(vgi.decodeProtected(file.slice(), host).type, 'gif');
+      assert.equal(decodeProtected(file.slice(), host).type, 'gif');
     }
   });
 });
@@ -217,7 +220,7 @@ describe('malformed files', () => {
 
   test('each is refused with its own error', () => {
     for (const [what, file, code] of cases) {
-      assert.throws(() => vgi.decodeProtected(file, 'abc'), (e) => e instanceof vgi.ViewerError && e.code === code, what);
+      assert.throws(() => decodeProtected(file, 'abc'), (e) => e instanceof ViewerError && e.code === code, what);
     }
   });
 
@@ -226,10 +229,10 @@ describe('malformed files', () => {
     const cut = whole.slice(0, 5000);
     // The keyless pattern depends on the length, so a cut file yields garbage: no
     // image signature, and the viewer says the file holds no image it knows.
-    assert.throws(() => vgi.decodeProtected(cut, 'x'), { code: 'unknown-type' });
+    assert.throws(() => decodeProtected(cut, 'x'), { code: 'unknown-type' });
     const keyed = protect(path.join(samplesDir, 'harbour-dusk.jpg'), 'abc').slice(0, 5000);
     // Keyed files do not depend on the length: the start is intact and the type known.
-    assert.equal(vgi.decodeProtected(keyed, 'abc').type, 'jpeg');
+    assert.equal(decodeProtected(keyed, 'abc').type, 'jpeg');
   });
 });
 
@@ -249,7 +252,7 @@ test('image type from the first bytes', () => {
     [[], ''],
   ];
   for (const [bytes, type] of cases) {
-    assert.equal(vgi.detectImageType(Uint8Array.from(bytes)), type, bytes.join(' '));
+    assert.equal(detectImageType(Uint8Array.from(bytes)), type, bytes.join(' '));
   }
 });
 
@@ -257,14 +260,14 @@ describe('page parameters', () => {
   const params = (entries) => new Map(entries.map(([k, v]) => [k.toLowerCase(), v]));
 
   test('a full text-to-image block', () => {
-    const s = vgi.parseSettings(params([
+    const s = parseSettings(params([
       ['Style', 'TextFirst'], ['Message', 'Look "here" & <now>'], ['Loading', 'Wait'], ['Label', 'Caption'],
-      ['TextColor', '00FF7f'], ['BorderColor', '102030'], ['Border', '4'], ['FrameCount', '1'],
+      ['Watermark', ' © Quillmere '], ['TextColor', '00FF7f'], ['BorderColor', '102030'], ['Border', '4'], ['FrameCount', '1'],
       ['Frame000', 'My_photo_0800_0600_C.class'],
     ]), '800', '600');
     assert.deepEqual(s, {
       style: 'TextFirst', link: '', target: '_self', message: 'Look "here" & <now>', delay: 1000,
-      loading: 'Wait', label: 'Caption', textColor: '#00FF7F', borderColor: '#102030', border: 4,
+      loading: 'Wait', label: 'Caption', watermark: '© Quillmere', textColor: '#00FF7F', borderColor: '#102030', border: 4,
       width: 800, height: 600, frames: ['My_photo_0800_0600_C.class'],
     });
   });
@@ -272,7 +275,7 @@ describe('page parameters', () => {
   test('1,200 frames: Frame999 is followed by Frame1000', () => {
     const entries = [['Style', 'SlideShow'], ['FrameDelay', '250'], ['FrameCount', '1200']];
     for (let i = 0; i < 1200; i++) entries.push([`Frame${String(i).padStart(3, '0')}`, `f${i}_0010_0010_C.class`]);
-    const s = vgi.parseSettings(params(entries), '10', '10');
+    const s = parseSettings(params(entries), '10', '10');
     assert.equal(s.style, 'SlideShow');
     assert.equal(s.delay, 250);
     assert.equal(s.frames.length, 1200);
@@ -300,7 +303,7 @@ describe('page parameters', () => {
       [[['Frame000', 'a']], '99999', '20', { width: 16384, height: 20 }],
     ];
     for (const [entries, w, h, expected] of cases) {
-      const s = vgi.parseSettings(params(entries), w, h);
+      const s = parseSettings(params(entries), w, h);
       for (const [key, value] of Object.entries(expected)) {
         assert.deepEqual(s[key], value, `${JSON.stringify(entries)} -> ${key}`);
       }
@@ -319,7 +322,7 @@ describe('page parameters', () => {
       ['data:text/html,<b>x</b>', ''],
       ['', ''],
     ];
-    for (const [link, expected] of cases) assert.equal(vgi.safeLink(link, base), expected, link);
+    for (const [link, expected] of cases) assert.equal(safeLink(link, base), expected, link);
   });
 });
 
@@ -351,11 +354,11 @@ test('random damage to protected files raises only viewer errors', async () => {
       else file[8 + next(Math.min(file.length - 8, 64))] ^= 1 << next(8);
     }
     try {
-      const image = vgi.decodeProtected(file, 'abc');
-      if (image.type === 'tiff') await vgi.decodeTiff(image.bytes);
+      const image = decodeProtected(file, 'abc');
+      if (image.type === 'tiff') await decodeTiff(image.bytes);
       images++;
     } catch (e) {
-      if (!(e instanceof vgi.ViewerError)) {
+      if (!(e instanceof ViewerError)) {
         assert.fail(`round ${round}: ${e && e.stack}`);
       }
     }

@@ -1,0 +1,80 @@
+// Boxes fit their container: a large page on a phone scales down, keeps its
+// proportions, draws sharp at the phone's pixel density and follows a rotation.
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import { after, before, test } from 'node:test';
+
+import { launchBrowser, samplesDir, startServer, tempDir, until } from '../support/harness.mjs';
+import { assertNoProblems, boxRect, compareWithOriginal, convertInto, copyInto, openPage, waitFor } from '../support/browser.mjs';
+
+const site = tempDir('vgi-fit-');
+const BORDER = 6;
+let server;
+let browser;
+
+before(async () => {
+  const photo = path.join(samplesDir, 'cloud study.jpg'); // 1024 x 768
+  fs.mkdirSync(path.join(site, 'originals'));
+  copyInto(path.join(site, 'originals'), photo, 'cloud.jpg');
+  convertInto(site, 'big', [photo], ['--border', String(BORDER)]);
+  server = await startServer(site);
+  browser = await launchBrowser();
+});
+after(async () => {
+  await browser?.close();
+  await server?.close();
+});
+
+// The page's width against the viewport's, the box and the canvas's CSS size.
+function layout(page) {
+  return page.evaluate(() => {
+    const canvas = document.querySelector('.vgi-viewer canvas').getBoundingClientRect();
+    return {
+      scrollWidth: document.documentElement.scrollWidth,
+      viewport: window.innerWidth,
+      canvas: [canvas.width, canvas.height],
+    };
+  });
+}
+
+test('a 1024 x 768 page on a phone: no sideways scrolling, sharp, redrawn on rotation', async () => {
+  const context = await browser.newContext({
+    viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true,
+  });
+  const { page, problems } = await openPage(context, server.url('localhost', 'big/cloud study.html'));
+  await waitFor(page, { showing: 'image' });
+  // [viewport, what the canvas may be wide at most]
+  for (const [viewport, widest] of [[{ width: 390, height: 844 }, 390 - 16 - 2 * BORDER], [{ width: 844, height: 390 }, 844 - 16 - 2 * BORDER]]) {
+    await page.setViewportSize(viewport);
+    const l = await until(async () => {
+      const now = await layout(page);
+      return now.viewport === viewport.width && Math.abs(now.canvas[0] - widest) < 1 ? now : null;
+    }, `the box to fit ${viewport.width} pixels`);
+    assert.ok(l.scrollWidth <= l.viewport, `no sideways scrolling: ${l.scrollWidth} > ${l.viewport}`);
+    assert.ok(Math.abs(l.canvas[1] - (l.canvas[0] * 768) / 1024) < 1, `the proportions stay: ${l.canvas}`);
+    const r = await boxRect(page);
+    assert.ok(Math.abs(r.width - l.canvas[0] - 2 * BORDER) < 1, 'the border stays as it is');
+    // The picture has the canvas's size in device pixels and matches the original
+    // resized to it with the browser's best filter.
+    const want = [Math.round(l.canvas[0] * 3), Math.round(l.canvas[1] * 3)];
+    const c = await until(async () => {
+      const got = await compareWithOriginal(page, '/originals/cloud.jpg');
+      return Math.abs(got.width - want[0]) <= 1 && Math.abs(got.height - want[1]) <= 1 ? got : null;
+    }, `a picture of ${want.join(' x ')} device pixels`);
+    assert.equal(c.most, 0, `${c.differing} samples differ, by up to ${c.most}`);
+  }
+  assertNoProblems(problems);
+  await context.close();
+});
+
+test('never enlarged: in a wide window the box keeps the page size', async () => {
+  const context = await browser.newContext({ viewport: { width: 1600, height: 900 } });
+  const { page, problems } = await openPage(context, server.url('localhost', 'big/cloud study.html'));
+  await waitFor(page, { showing: 'image' });
+  assert.deepEqual((await layout(page)).canvas, [1024, 768]);
+  const c = await compareWithOriginal(page, '/originals/cloud.jpg');
+  assert.deepEqual([c.width, c.height, c.most], [1024, 768, 0]);
+  assertNoProblems(problems);
+  await context.close();
+});
