@@ -16,7 +16,9 @@ clang++ -std=c++17 -g -O1 "${san[@]}" -IConverter \
   -o "$out/probe_fuzz"
 clang++ -std=c++17 -O1 -IConverter fuzz/probe/make_seeds.cpp -o "$out/make_seeds"
 "$out/make_seeds" "$out/seeds"
-for kind in "jpg:-interlace JPEG" "png:-interlace PNG" "gif:" "tif:-endian MSB" "bmp:"; do
+for kind in "jpg:-interlace JPEG" "png:-interlace PNG" "gif:" "tif:-endian MSB" "bmp:" "webp:" \
+  "lossless.webp:-define webp:lossless=true" "alpha.webp:-alpha set -channel A -evaluate set 50% +channel" \
+  "avif:"; do
   ext=${kind%%:*}
   # shellcheck disable=SC2086  # the options are meant to split into words
   convert -size 9x7 gradient:red-blue ${kind#*:} "$out/seeds/im.$ext"
