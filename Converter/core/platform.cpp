@@ -12,10 +12,10 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <string>
-#endif
 
 namespace vg {
 
