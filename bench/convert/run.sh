@@ -3,7 +3,7 @@
 # log scale) against `cp` of the same files into another folder, and an unchanged
 # re-run into a folder that already holds every file against that first run, in the
 # same run. Then one image is changed and the re-run must write only its files.
-# Usage: bash bench/convert/run.sh [COUNT]   (after scripts/build.sh)
+# Usage: bash bench/convert/run.sh [COUNT]   (after scripts/build.sh; VG_BENCH_RUNS=5 runs each)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 count=${1:-2000}
@@ -37,7 +37,7 @@ du -sh "$work/in"
 # The re-run's folder is filled once; its runs find every file already right.
 rm -rf "$work/again"
 "$bin/vellagard" convert --yes --quiet -o "$work/again" "$work/in"
-hyperfine --warmup 1 --runs 5 --export-json "$work/result.json" \
+hyperfine --warmup 1 --runs "${VG_BENCH_RUNS:-5}" --export-json "$work/result.json" \
   --prepare "rm -rf $work/out $work/copy; mkdir -p $work/out $work/copy; sync" \
   --prepare "rm -rf $work/out $work/copy; mkdir -p $work/out $work/copy; sync" \
   --prepare "sync" \
