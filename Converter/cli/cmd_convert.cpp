@@ -43,6 +43,8 @@ struct ConvertOptions {
   bool open = false;
   bool yes = false;
   bool verbose = false;
+  bool quiet = false;
+  bool force = false;
 };
 
 // The --style names, in the order of the stored style numbers.
@@ -75,7 +77,7 @@ class CliHost : public IConversionHost {
  public:
   // `domain` is the checked host name the files are locked to, empty for keyless files.
   CliHost(const ConvertOptions& o, std::string domain, ConverterSettings& s, RunFlags& flags)
-      : o_(o), domain_(std::move(domain)), s_(s), flags_(flags), bar_(StderrIsTerminal()) {}
+      : o_(o), domain_(std::move(domain)), s_(s), flags_(flags), bar_(StderrIsTerminal() && !o.verbose && !o.quiet) {}
 
   bool CheckCurrentStylePage() override {
     StyleCheck check;
@@ -122,11 +124,14 @@ class CliHost : public IConversionHost {
     if (bar_) DrawBar();
   }
   void OnImageStarting(std::size_t index, const CImageItem& item) override {
+    (void)index;
     current_ = item.m_strFileName;
-    if (bar_) {
-      DrawBar();
-    } else if (o_.verbose) {
-      std::fprintf(stderr, "[%zu/%d] %s\n", index + 1, total_, item.GetFullPath().c_str());
+    if (bar_) DrawBar();
+  }
+  void OnImageFinished(std::size_t index, const CImageItem& item, bool written) override {
+    if (o_.verbose) {
+      std::fprintf(stderr, "[%zu/%d] %s: %s\n", index + 1, total_, item.GetFullPath().c_str(),
+                   written ? "written" : "unchanged");
     }
   }
   void PumpMessages() override {
@@ -138,7 +143,7 @@ class CliHost : public IConversionHost {
       total_ = 0;
     }
     if (icon == MessageIcon::Information) {
-      std::fprintf(stdout, "%s\n", text.c_str());
+      if (!o_.quiet) std::fprintf(stdout, "%s\n", text.c_str());
     } else {
       std::fprintf(stderr, "vellagard: %s\n", text.c_str());
     }
@@ -244,6 +249,7 @@ int Convert(const ConvertOptions& o) {
   CliHost host(o, domain, s, flags);
   InstallInterruptHandler();
   ConversionInput input{s, images, page_template, program_folder, flags};
+  input.existing = o.force ? ExistingFile::Replace : ExistingFile::KeepIfSame;
   switch (StartConversion(input, host)) {
     case RunOutcome::Done: return kExitOk;
     case RunOutcome::Failed: return kExitFailed;
@@ -286,7 +292,15 @@ void AddConvertCommand(CLI::App& app, int& exit_code) {
   cmd->add_option("--domain", o->domain, "Lock the protected files to this web domain");
   cmd->add_flag("--open", o->open, "Open the target folder when done");
   cmd->add_flag("-y,--yes", o->yes, "Convert without asking for confirmation");
-  cmd->add_flag("-v,--verbose", o->verbose, "One line per image when stderr is not a terminal");
+  CLI::Option* verbose = cmd->add_flag(
+      "-v,--verbose", o->verbose,
+      "One line per image on stderr instead of the progress bar, saying whether its files "
+      "were written or already up to date (unchanged)");
+  cmd->add_flag("-q,--quiet", o->quiet, "Print nothing but errors (no progress, no \"Done.\")")
+      ->excludes(verbose);
+  cmd->add_flag("--force", o->force,
+                "Rewrite every file, also those that already hold exactly what would be written "
+                "(by default such files are left untouched, so their modification time stays)");
   cmd->footer(
       "Exit status: 0 done, 1 an image or file could not be written, 2 refused (usage, a "
       "style check, declined), 130 stopped with Ctrl-C.\n");

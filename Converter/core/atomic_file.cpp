@@ -3,41 +3,109 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <random>
 #include <string>
-#include <vector>
 
 #include "core/platform.h"
 
 namespace vg {
 namespace {
 
+constexpr std::string_view kTempPrefix = ".vgtmp-";
+constexpr std::size_t kTempDigits = 16;
+
+std::atomic<bool> g_named_only{false};
+
 std::error_code LastError() { return std::error_code(errno, std::generic_category()); }
 
-std::string UniqueSuffix(int attempt) {
-  static std::atomic<unsigned> counter{0};
-  auto ticks = static_cast<unsigned long long>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
-  return std::to_string(ticks % 1000000007ULL) + "-" + std::to_string(counter++) + "-" +
-         std::to_string(attempt);
+// ".vgtmp-" and 16 lower-case hexadecimal digits: 23 characters whatever the target.
+std::string TemporaryName() {
+  static std::atomic<unsigned long long> counter{0};
+  static const unsigned long long seed = [] {
+    std::random_device rd;
+    return (static_cast<unsigned long long>(rd()) << 32) ^ rd();
+  }();
+  unsigned long long v =
+      seed ^ static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  v ^= (counter++ + 1) * 0x9E3779B97F4A7C15ULL;
+  v ^= v >> 29;
+  v *= 0xBF58476D1CE4E5B9ULL;
+  v ^= v >> 32;
+  static const char kHex[] = "0123456789abcdef";
+  std::string name(kTempPrefix);
+  for (std::size_t i = 0; i < kTempDigits; ++i) name.push_back(kHex[(v >> (4 * i)) & 0xF]);
+  return name;
+}
+
+bool AllOf(std::string_view text, bool (*pred)(char)) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (!pred(c)) return false;
+  }
+  return true;
 }
 
 }  // namespace
+
+void UseNamedTemporaryFilesOnly(bool named_only) { g_named_only = named_only; }
+
+bool IsTemporaryFileName(std::string_view name) {
+  auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (name.size() == kTempPrefix.size() + kTempDigits && name.substr(0, kTempPrefix.size()) == kTempPrefix) {
+    return AllOf(name.substr(kTempPrefix.size()), hex);
+  }
+  // Earlier versions: "." + the target's name + ".vgtmp-" + three numbers joined by '-'.
+  const std::size_t at = name.rfind(".vgtmp-");
+  if (name.size() < 2 || name[0] != '.' || at == std::string_view::npos || at < 2) return false;
+  std::string_view rest = name.substr(at + 7);
+  for (int part = 0; part < 3; ++part) {
+    const std::size_t dash = rest.find('-');
+    const std::string_view number = part < 2 ? rest.substr(0, dash) : rest;
+    if ((part < 2 && dash == std::string_view::npos) || !AllOf(number, digit)) return false;
+    if (part < 2) rest = rest.substr(dash + 1);
+  }
+  return true;
+}
+
+std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
+  std::size_t removed = 0;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().u8string();
+    if (!IsTemporaryFileName(name)) continue;
+    if (RemoveFileUnlessLocked(it->path())) ++removed;
+  }
+  return removed;
+}
 
 AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {}
 
 AtomicFile::~AtomicFile() { Discard(); }
 
-bool AtomicFile::Open() {
-  Discard();
-  failed_ = false;
-  auto folder = target_.parent_path();
-  auto name = target_.filename().native();
+bool AtomicFile::CreateTemporary() {
+  const auto folder = target_.parent_path().empty() ? std::filesystem::path(".") : target_.parent_path();
+  if (!g_named_only) {
+    errno = 0;
+    file_ = CreateUnnamedFile(folder);
+    if (file_) {
+      unnamed_ = true;
+      return true;
+    }
+    // Only a file system without unnamed files moves on to a named one.
+    if (errno != EOPNOTSUPP && errno != ENOTSUP && errno != EISDIR && errno != EINVAL) {
+      error_ = LastError();
+      failed_ = true;
+      return false;
+    }
+  }
   for (int attempt = 0; attempt < 16; ++attempt) {
-    auto candidate = folder / (std::filesystem::path::string_type(1, '.') + name);
-    candidate += std::filesystem::u8path(".vgtmp-" + UniqueSuffix(attempt));
+    const auto candidate = folder / std::filesystem::u8path(TemporaryName());
     errno = 0;
     file_ = CreateNewFile(candidate);
     if (file_) {
+      LockForWriter(file_);
       temp_ = candidate;
       return true;
     }
@@ -48,9 +116,56 @@ bool AtomicFile::Open() {
   return false;
 }
 
-bool AtomicFile::Write(const void* data, std::size_t size) {
-  if (!file_ || failed_) return false;
-  if (size == 0) return true;
+bool AtomicFile::Open() {
+  Discard();
+  failed_ = false;
+  unchanged_ = false;
+  return CreateTemporary();
+}
+
+bool AtomicFile::OpenKeepingSame(std::int64_t final_size) {
+  Discard();
+  failed_ = false;
+  unchanged_ = false;
+  std::error_code ec;
+  if (final_size >= 0 && std::filesystem::is_regular_file(target_, ec)) {
+    existing_ = OpenFileForReading(target_);
+    if (existing_) {
+      existing_size_ = GetOpenFileLength(existing_);
+      if (existing_size_ == final_size) {
+        compared_ = 0;
+        return true;
+      }
+      std::fclose(existing_);
+      existing_ = nullptr;
+    }
+  }
+  return CreateTemporary();
+}
+
+// The bytes so far agreed with the target: they are copied from it into a temporary
+// file, after which writing goes on there.
+bool AtomicFile::SwitchToWriting() {
+  std::FILE* existing = existing_;
+  existing_ = nullptr;
+  const std::int64_t agreed = compared_;
+  bool ok = CreateTemporary() && std::fseek(existing, 0, SEEK_SET) == 0;
+  std::int64_t remaining = agreed;
+  if (compare_buffer_.size() < (std::size_t{1} << 16)) compare_buffer_.resize(std::size_t{1} << 16);
+  while (ok && remaining > 0) {
+    const std::size_t want = remaining < static_cast<std::int64_t>(compare_buffer_.size())
+                                 ? static_cast<std::size_t>(remaining)
+                                 : compare_buffer_.size();
+    ok = std::fread(compare_buffer_.data(), 1, want, existing) == want &&
+         WriteOut(compare_buffer_.data(), want);
+    remaining -= static_cast<std::int64_t>(want);
+  }
+  std::fclose(existing);
+  if (!ok) failed_ = true;
+  return ok;
+}
+
+bool AtomicFile::WriteOut(const void* data, std::size_t size) {
   if (std::fwrite(data, 1, size, file_) != size) {
     error_ = LastError();
     failed_ = true;
@@ -59,33 +174,93 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
   return true;
 }
 
+bool AtomicFile::Write(const void* data, std::size_t size) {
+  if (failed_ || (!file_ && !existing_)) return false;
+  if (size == 0) return true;
+  if (existing_) {
+    if (compare_buffer_.size() < size) compare_buffer_.resize(size);
+    const bool fits = static_cast<std::int64_t>(size) <= existing_size_ - compared_;
+    if (fits && std::fread(compare_buffer_.data(), 1, size, existing_) == size &&
+        std::memcmp(compare_buffer_.data(), data, size) == 0) {
+      compared_ += static_cast<std::int64_t>(size);
+      return true;
+    }
+    if (!SwitchToWriting()) return false;
+  }
+  return WriteOut(data, size);
+}
+
 bool AtomicFile::Commit() {
-  if (!file_ || failed_) {
+  if (failed_ || (!file_ && !existing_)) {
     Discard();
     return false;
   }
+  if (existing_) {
+    if (compared_ == existing_size_) {
+      std::fclose(existing_);
+      existing_ = nullptr;
+      unchanged_ = true;
+      return true;
+    }
+    // Fewer bytes came than the target holds.
+    if (!SwitchToWriting()) {
+      Discard();
+      return false;
+    }
+  }
   bool ok = std::fflush(file_) == 0;
   if (!ok) error_ = LastError();
-  if (std::fclose(file_) != 0 && ok) {
+  if (ok && unnamed_) {
+    // Linked straight in when the target is new; otherwise under a short name first,
+    // then renamed over the target in one step.
+    std::error_code ec;
+    if (!LinkUnnamedFile(file_, target_, ec)) {
+      ok = false;
+      for (int attempt = 0; attempt < 16 && !ok && ec == std::errc::file_exists; ++attempt) {
+        const auto candidate = target_.parent_path() / std::filesystem::u8path(TemporaryName());
+        if (LinkUnnamedFile(file_, candidate, ec)) {
+          temp_ = candidate;
+          ok = true;
+        }
+      }
+      if (!ok) error_ = ec;
+      if (ok) ok = RenameReplacing(temp_, target_, error_);
+      if (ok) temp_.clear();
+    }
+  } else if (ok) {
+#ifdef _WIN32
+    // Windows renames only a closed file.
+    ok = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!ok) error_ = LastError();
+#endif
+    if (ok) ok = RenameReplacing(temp_, target_, error_);
+    if (ok) temp_.clear();
+  }
+  // The writer's lock goes with the close, after the rename.
+  if (file_ && std::fclose(file_) != 0 && ok) {
     error_ = LastError();
     ok = false;
   }
   file_ = nullptr;
-  if (ok) ok = RenameReplacing(temp_, target_, error_);
   if (!ok) {
     failed_ = true;
     Discard();
     return false;
   }
-  temp_.clear();
   return true;
 }
 
 void AtomicFile::Discard() {
+  if (existing_) {
+    std::fclose(existing_);
+    existing_ = nullptr;
+  }
   if (file_) {
     std::fclose(file_);
     file_ = nullptr;
   }
+  unnamed_ = false;
   if (!temp_.empty()) {
     std::error_code ignored;
     std::filesystem::remove(temp_, ignored);
@@ -93,12 +268,13 @@ void AtomicFile::Discard() {
   }
 }
 
-bool CopyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target) {
+FileUpdate CopyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target,
+                              ExistingFile existing) {
   std::FILE* in = OpenFileForReading(source);
-  if (!in) return false;
+  if (!in) return FileUpdate::Failed;
   AtomicFile out(target);
-  bool ok = out.Open();
-  std::vector<char> buffer(1 << 20);
+  bool ok = existing == ExistingFile::KeepIfSame ? out.OpenKeepingSame(GetOpenFileLength(in)) : out.Open();
+  std::vector<char> buffer(1 << 18);
   while (ok) {
     std::size_t got = std::fread(buffer.data(), 1, buffer.size(), in);
     if (got > 0) ok = out.Write(buffer.data(), got);
@@ -108,7 +284,8 @@ bool CopyFileAtomically(const std::filesystem::path& source, const std::filesyst
     }
   }
   std::fclose(in);
-  return ok && out.Commit();
+  if (!ok || !out.Commit()) return FileUpdate::Failed;
+  return out.unchanged() ? FileUpdate::Unchanged : FileUpdate::Written;
 }
 
 }  // namespace vg

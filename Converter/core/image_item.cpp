@@ -12,7 +12,8 @@
 namespace vg {
 namespace {
 
-constexpr std::string_view kAcceptedExtensions[] = {".gif", ".jpg", ".jpeg", ".png", ".tif"};
+constexpr std::string_view kAcceptedExtensions[] = {".gif", ".jpg", ".jpeg", ".png", ".tif",
+                                                   ".webp", ".avif"};
 
 bool IsSeparator(char c) {
 #ifdef _WIN32

@@ -37,7 +37,8 @@ std::string MakeSafeName(std::string_view base_name);
 // The size text of GetSizeText for a size in bytes.
 std::string FormatSizeText(std::int64_t size);
 
-// True when the path's extension is one of .gif .jpg .jpeg .png .tif (ASCII case-blind).
+// True when the path's extension is one of .gif .jpg .jpeg .png .tif .webp .avif (ASCII
+// case-blind).
 bool IsAcceptedImageFile(std::string_view path);
 
 }  // namespace vg

@@ -35,6 +35,11 @@ constexpr std::size_t kWindowSize = 4096;
 // chunks); the step bound also covers fill and stray bytes between segments.
 constexpr int kMaxJpegSteps = 1 << 20;
 constexpr int kMaxJpegSegments = 1 << 16;
+// ISO base media files (AVIF): boxes looked at per level, and the property and item
+// entries walked. Encoders write a handful of each.
+constexpr int kMaxBoxesPerLevel = 1024;
+constexpr std::uint32_t kMaxItemEntries = 1 << 16;
+constexpr int kMaxBrands = 64;
 
 // A read-only window over the source. Get() returns a pointer to `size` bytes at
 // `offset`, reloading the window from the source when the range is not inside it,
@@ -251,6 +256,198 @@ bool ProbeBmp(Window& w, ProbeResult& r) {
                  static_cast<std::uint32_t>(height < 0 ? -height : height));
 }
 
+// WebP: "RIFF", its size, "WEBP", then the first chunk, whose kind tells where the size
+// is: VP8X (extended: alpha, animation, metadata) carries the canvas size, VP8L
+// (lossless) a 14-bit size after its signature byte, VP8 (lossy) the key frame's
+// 14-bit size after its start code.
+bool ProbeWebp(Window& w, ProbeResult& r) {
+  const unsigned char* p = w.Get(0, 20);
+  if (!p) return false;
+  const std::uint32_t riff_size = Le32(p + 4);
+  const std::uint32_t chunk_size = Le32(p + 16);
+  if (riff_size < 4 + 8 || chunk_size > riff_size - 4 - 8) return false;
+  char kind[4];
+  std::memcpy(kind, p + 12, 4);
+  if (std::memcmp(kind, "VP8X", 4) == 0) {
+    const unsigned char* d = chunk_size >= 10 ? w.Get(20, 10) : nullptr;
+    if (!d) return false;
+    const std::uint32_t width = 1 + (d[4] | (d[5] << 8) | (static_cast<std::uint32_t>(d[6]) << 16));
+    const std::uint32_t height = 1 + (d[7] | (d[8] << 8) | (static_cast<std::uint32_t>(d[9]) << 16));
+    return SetSize(r, width, height);
+  }
+  if (std::memcmp(kind, "VP8L", 4) == 0) {
+    const unsigned char* d = chunk_size >= 5 ? w.Get(20, 5) : nullptr;
+    if (!d || d[0] != 0x2F) return false;
+    const std::uint32_t bits = Le32(d + 1);
+    if (bits >> 29 != 0) return false;  // version must be 0
+    return SetSize(r, 1 + (bits & 0x3FFF), 1 + ((bits >> 14) & 0x3FFF));
+  }
+  if (std::memcmp(kind, "VP8 ", 4) == 0) {
+    const unsigned char* d = chunk_size >= 10 ? w.Get(20, 10) : nullptr;
+    if (!d) return false;
+    // Frame tag: bit 0 clear for a key frame; then the start code 9D 01 2A.
+    if ((d[0] & 1) != 0 || d[3] != 0x9D || d[4] != 0x01 || d[5] != 0x2A) return false;
+    return SetSize(r, Le16(d + 6) & 0x3FFF, Le16(d + 8) & 0x3FFF);
+  }
+  return false;
+}
+
+std::uint64_t Be64(const unsigned char* p) {
+  return (static_cast<std::uint64_t>(Be32(p)) << 32) | Be32(p + 4);
+}
+
+// One box of an ISO base media file: where its content starts and where it ends.
+struct Box {
+  char type[4];
+  std::uint64_t body = 0;
+  std::uint64_t end = 0;
+};
+
+// Reads the box header at `pos` of a parent that ends at `limit`. A 64-bit size follows
+// a size of 1; a size of 0 runs to the parent's end. False for a box that does not fit.
+bool ReadBox(Window& w, std::uint64_t pos, std::uint64_t limit, Box& box) {
+  if (pos >= limit || limit - pos < 8) return false;
+  const unsigned char* p = w.Get(pos, 8);
+  if (!p) return false;
+  std::memcpy(box.type, p + 4, 4);
+  std::uint64_t size = Be32(p);
+  std::uint64_t header = 8;
+  if (size == 1) {
+    const unsigned char* q = w.Get(pos + 8, 8);
+    if (!q) return false;
+    size = Be64(q);
+    header = 16;
+  } else if (size == 0) {
+    size = limit - pos;
+  }
+  if (size < header || size > limit - pos) return false;
+  box.body = pos + header;
+  box.end = pos + size;
+  return true;
+}
+
+// Finds the first child of type `type` among the boxes from `pos` to `limit`.
+bool FindBox(Window& w, std::uint64_t pos, std::uint64_t limit, const char* type, Box& found) {
+  for (int i = 0; i < kMaxBoxesPerLevel && pos < limit; ++i) {
+    Box box;
+    if (!ReadBox(w, pos, limit, box)) return false;
+    if (std::memcmp(box.type, type, 4) == 0) {
+      found = box;
+      return true;
+    }
+    pos = box.end;
+  }
+  return false;
+}
+
+// The brands of an ftyp box that mark an AVIF (or generic HEIF still image) file.
+bool IsAvifBrand(const unsigned char* b) {
+  return std::memcmp(b, "avif", 4) == 0 || std::memcmp(b, "avis", 4) == 0 ||
+         std::memcmp(b, "mif1", 4) == 0;
+}
+
+// AVIF: the size is the ispe property of the primary item. meta holds pitm (the
+// primary item's id) and iprp, whose ipco lists the properties (1-based) and whose
+// ipma maps each item to its property indexes. A rotation by 90 or 270 degrees (irot)
+// swaps the sides, as decoders show the image.
+bool ProbeAvif(Window& w, ProbeResult& r) {
+  constexpr std::uint64_t kEnd = ~std::uint64_t{0};
+  Box ftyp;
+  if (!ReadBox(w, 0, kEnd, ftyp) || std::memcmp(ftyp.type, "ftyp", 4) != 0) return false;
+  if (ftyp.end - ftyp.body < 8) return false;
+  // The major brand, a minor version, then the compatible brands.
+  bool branded = false;
+  std::uint64_t at = ftyp.body;
+  for (int i = 0; i < kMaxBrands && at + 4 <= ftyp.end && !branded; ++i, at += (i == 1 ? 8 : 4)) {
+    const unsigned char* b = w.Get(at, 4);
+    if (!b) return false;
+    branded = IsAvifBrand(b);
+  }
+  if (!branded) return false;
+
+  Box meta, pitm, iprp, ipco, ipma;
+  if (!FindBox(w, ftyp.end, kEnd, "meta", meta) || meta.end - meta.body < 4) return false;
+  const std::uint64_t children = meta.body + 4;  // version and flags
+  if (!FindBox(w, children, meta.end, "pitm", pitm) || !FindBox(w, children, meta.end, "iprp", iprp)) {
+    return false;
+  }
+  // pitm: version and flags, then the item id, 16 bits in version 0 and 32 after.
+  const std::uint64_t pitm_size = pitm.end - pitm.body;
+  const unsigned char* pv = pitm_size >= 6 ? w.Get(pitm.body, 6) : nullptr;
+  if (!pv) return false;
+  std::uint32_t primary = Be16(pv + 4);
+  if (pv[0] >= 1) {
+    const unsigned char* q = pitm_size >= 8 ? w.Get(pitm.body, 8) : nullptr;
+    if (!q) return false;
+    primary = Be32(q + 4);
+  }
+  if (!FindBox(w, iprp.body, iprp.end, "ipco", ipco) || !FindBox(w, iprp.body, iprp.end, "ipma", ipma)) {
+    return false;
+  }
+
+  // The primary item's property indexes, from ipma.
+  const unsigned char* mh = w.Get(ipma.body, 8);
+  if (!mh || ipma.end - ipma.body < 8) return false;
+  const unsigned version = mh[0];
+  const bool wide_index = (mh[3] & 1) != 0;
+  const std::uint32_t entries = Be32(mh + 4);
+  if (entries > kMaxItemEntries) return false;
+  std::uint64_t pos = ipma.body + 8;
+  std::uint32_t indexes[255];
+  unsigned count = 0;
+  bool found = false;
+  for (std::uint32_t e = 0; e < entries && !found; ++e) {
+    const std::size_t id_size = version < 1 ? 2 : 4;
+    if (ipma.end - pos < id_size + 1) return false;
+    const unsigned char* q = w.Get(pos, id_size + 1);
+    if (!q) return false;
+    const std::uint32_t id = id_size == 2 ? Be16(q) : Be32(q);
+    const unsigned n = q[id_size];
+    pos += id_size + 1;
+    const std::size_t each = wide_index ? 2 : 1;
+    if (ipma.end - pos < n * each) return false;
+    if (id == primary) {
+      found = true;
+      for (unsigned k = 0; k < n; ++k) {
+        const unsigned char* a = w.Get(pos + k * each, each);
+        if (!a) return false;
+        indexes[count++] = wide_index ? (Be16(a) & 0x7FFF) : (a[0] & 0x7Fu);
+      }
+    }
+    pos += n * each;
+  }
+  if (!found) return false;
+
+  // The properties, 1-based in ipco order; index 0 means none.
+  std::uint32_t width = 0, height = 0;
+  bool have_size = false, quarter_turn = false;
+  pos = ipco.body;
+  for (std::uint32_t index = 1; index <= kMaxItemEntries && pos < ipco.end; ++index) {
+    Box prop;
+    if (!ReadBox(w, pos, ipco.end, prop)) return false;
+    pos = prop.end;
+    bool used = false;
+    for (unsigned k = 0; k < count; ++k) used = used || indexes[k] == index;
+    if (!used) continue;
+    if (std::memcmp(prop.type, "ispe", 4) == 0 && !have_size) {
+      if (prop.end - prop.body < 12) return false;
+      const unsigned char* q = w.Get(prop.body, 12);
+      if (!q) return false;
+      width = Be32(q + 4);
+      height = Be32(q + 8);
+      have_size = true;
+    } else if (std::memcmp(prop.type, "irot", 4) == 0) {
+      if (prop.end - prop.body < 1) return false;
+      const unsigned char* q = w.Get(prop.body, 1);
+      if (!q) return false;
+      quarter_turn = (q[0] & 1) != 0;
+    }
+  }
+  if (!have_size) return false;
+  if (quarter_turn) std::swap(width, height);
+  return SetSize(r, width, height);
+}
+
 ImageFormat Sniff(const unsigned char* p, std::size_t n) {
   if (n >= 6 && (std::memcmp(p, "GIF87a", 6) == 0 || std::memcmp(p, "GIF89a", 6) == 0)) {
     return ImageFormat::Gif;
@@ -262,6 +459,10 @@ ImageFormat Sniff(const unsigned char* p, std::size_t n) {
     return ImageFormat::Tiff;
   }
   if (n >= 2 && p[0] == 'B' && p[1] == 'M') return ImageFormat::Bmp;
+  if (n >= 12 && std::memcmp(p, "RIFF", 4) == 0 && std::memcmp(p + 8, "WEBP", 4) == 0) {
+    return ImageFormat::Webp;
+  }
+  if (n >= 12 && std::memcmp(p + 4, "ftyp", 4) == 0) return ImageFormat::Avif;
   return ImageFormat::Unknown;
 }
 
@@ -323,6 +524,8 @@ ProbeResult ProbeImage(IProbeSource& source) {
     case ImageFormat::Jpeg: ok = ProbeJpeg(w, r); break;
     case ImageFormat::Tiff: ok = ProbeTiff(w, r); break;
     case ImageFormat::Bmp: ok = ProbeBmp(w, r); break;
+    case ImageFormat::Webp: ok = ProbeWebp(w, r); break;
+    case ImageFormat::Avif: ok = ProbeAvif(w, r); break;
     case ImageFormat::Unknown: break;
   }
   r.ok = ok;
@@ -365,6 +568,8 @@ const char* ImageFormatName(ImageFormat format) {
     case ImageFormat::Jpeg: return "JPEG";
     case ImageFormat::Tiff: return "TIFF";
     case ImageFormat::Bmp: return "BMP";
+    case ImageFormat::Webp: return "WebP";
+    case ImageFormat::Avif: return "AVIF";
     case ImageFormat::Unknown: break;
   }
   return "unknown";

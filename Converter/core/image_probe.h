@@ -2,11 +2,14 @@
 //
 // The type is recognised from the first bytes, never from the file name: GIF (logical
 // screen), PNG (IHDR), JPEG (first start-of-frame marker), TIFF (first image file
-// directory, either byte order) and BMP. Anything else, and any header that is cut short
-// or contradicts itself, fails with 0 x 0.
+// directory, either byte order), BMP, WebP (its first chunk: VP8, VP8L or VP8X) and
+// AVIF (files whose ftyp names the brand avif, avis or mif1: the ispe property of the
+// primary item, found through meta, pitm, iprp, ipco and ipma). Anything else, and any
+// header that is cut short or contradicts itself, fails with 0 x 0.
 //
 // The probe reads untrusted bytes, so it reads through one small window (a few KiB),
-// never indexes past it, walks at most a fixed number of JPEG segments or TIFF entries,
+// never indexes past it, walks at most a fixed number of JPEG segments, TIFF entries or
+// boxes and item entries of an AVIF file,
 // and never allocates a size taken from the file. JPEG segments are skipped by seeking.
 #pragma once
 
@@ -17,7 +20,7 @@
 
 namespace vg {
 
-enum class ImageFormat { Unknown, Gif, Png, Jpeg, Tiff, Bmp };
+enum class ImageFormat { Unknown, Gif, Png, Jpeg, Tiff, Bmp, Webp, Avif };
 
 // Random access to the bytes being probed.
 class IProbeSource {
@@ -51,7 +54,7 @@ ProbeResult ProbeOpenFile(std::FILE* file, std::int64_t length);
 // like an image would block or never end.
 bool GetImageSize(const std::filesystem::path& path, std::int32_t& width, std::int32_t& height);
 
-// "GIF", "PNG", "JPEG", "TIFF", "BMP" or "unknown".
+// "GIF", "PNG", "JPEG", "TIFF", "BMP", "WebP", "AVIF" or "unknown".
 const char* ImageFormatName(ImageFormat format);
 
 }  // namespace vg

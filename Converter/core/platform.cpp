@@ -12,9 +12,13 @@
 #include <vector>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include <cerrno>
+#include <string>
 
 namespace vg {
 
@@ -117,6 +121,76 @@ bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::p
 #else
   std::filesystem::rename(from, to, ec);
   return !ec;
+#endif
+}
+
+std::FILE* CreateUnnamedFile(const std::filesystem::path& folder) {
+#if defined(__linux__) && defined(O_TMPFILE)
+  // Linking it in later goes through /proc; without /proc the file could never get a name.
+  if (::access("/proc/self/fd", X_OK) != 0) {
+    errno = EOPNOTSUPP;
+    return nullptr;
+  }
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  ::flock(fd, LOCK_EX);
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (!f) ::close(fd);
+  return f;
+#else
+  (void)folder;
+  errno = ENOTSUP;
+  return nullptr;
+#endif
+}
+
+bool LinkUnnamedFile(std::FILE* file, const std::filesystem::path& to, std::error_code& ec) {
+#if defined(__linux__) && defined(O_TMPFILE)
+  const std::string proc = "/proc/self/fd/" + std::to_string(fileno(file));
+  if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    ec.clear();
+    return true;
+  }
+  ec = std::error_code(errno, std::generic_category());
+  return false;
+#else
+  (void)file;
+  (void)to;
+  ec = std::make_error_code(std::errc::not_supported);
+  return false;
+#endif
+}
+
+void LockForWriter(std::FILE* file) {
+#ifdef _WIN32
+  (void)file;  // a file open for writing cannot be deleted by another process
+#else
+  ::flock(fileno(file), LOCK_EX);
+#endif
+}
+
+bool RemoveFileUnlessLocked(const std::filesystem::path& path) {
+#ifdef _WIN32
+  std::error_code ec;
+  const auto status = std::filesystem::symlink_status(path, ec);
+  if (ec || !std::filesystem::is_regular_file(status)) return false;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  // Fails while the writer has the file open.
+  return DeleteFileW(path.c_str()) != 0;
+#else
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool removed = false;
+  struct stat opened;
+  struct stat named;
+  if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+      ::lstat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+      named.st_ino == opened.st_ino) {
+    removed = ::unlink(path.c_str()) == 0;
+  }
+  ::close(fd);
+  return removed;
 #endif
 }
 

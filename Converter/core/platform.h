@@ -42,4 +42,19 @@ std::int64_t GetOpenFileLength(std::FILE* file);
 bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
                  std::error_code& ec);
 
+// Creates an unnamed file for writing in `folder` (Linux O_TMPFILE), holding the
+// writer's lock (see RemoveFileUnlessLocked). nullptr, with errno set, where the system
+// or the file system has no such files.
+std::FILE* CreateUnnamedFile(const std::filesystem::path& folder);
+
+// Gives an unnamed file a name. Fails (with std::errc::file_exists) when `to` exists.
+bool LinkUnnamedFile(std::FILE* file, const std::filesystem::path& to, std::error_code& ec);
+
+// Marks an open file as held by a running writer, until it is closed.
+void LockForWriter(std::FILE* file);
+
+// Removes a regular file unless a running writer holds it (a process that died holds
+// nothing). Symbolic links and anything other than regular files are left alone.
+bool RemoveFileUnlessLocked(const std::filesystem::path& path);
+
 }  // namespace vg

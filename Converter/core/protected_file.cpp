@@ -155,12 +155,19 @@ void ScrambleBlock(unsigned char* data, std::size_t size, std::uint64_t offset,
 
 bool WriteProtectedImageFile(const std::filesystem::path& source,
                              const std::filesystem::path& target, std::string_view key) {
+  return UpdateProtectedImageFile(source, target, key, ExistingFile::KeepIfSame) != FileUpdate::Failed;
+}
+
+FileUpdate UpdateProtectedImageFile(const std::filesystem::path& source,
+                                    const std::filesystem::path& target, std::string_view key,
+                                    ExistingFile existing) {
+  constexpr FileUpdate kFailed = FileUpdate::Failed;
   try {
     std::string header(reinterpret_cast<const char*>(kProtectedMagic), 3);
     std::string key_text;
     if (!key.empty()) {
       key_text = MakeHeaderKeyText(key);
-      if (key_text.empty()) return false;  // nothing of the key survives normalisation
+      if (key_text.empty()) return kFailed;  // nothing of the key survives normalisation
       header.push_back(static_cast<char>(kModeKeyed));
     } else {
       header.push_back(static_cast<char>(kModeKeyless));
@@ -172,9 +179,9 @@ bool WriteProtectedImageFile(const std::filesystem::path& source,
     }
 
     FilePtr in(OpenFileForReading(source));
-    if (!in) return false;
+    if (!in) return kFailed;
     const std::int64_t length = GetOpenFileLength(in.get());
-    if (length < 1 || length > kMaxProtectedSourceLength) return false;
+    if (length < 1 || length > kMaxProtectedSourceLength) return kFailed;
 
     const std::string pattern =
         key.empty() ? KeylessPatternText(static_cast<std::int32_t>(length)) : NormalizeKey(key_text);
@@ -183,20 +190,24 @@ bool WriteProtectedImageFile(const std::filesystem::path& source,
     unsigned char* const buffer = BlockBuffer(block);
 
     AtomicFile out(target);
-    if (!out.Open() || !out.Write(header)) return false;
+    const std::int64_t file_size = static_cast<std::int64_t>(header.size()) + length;
+    const bool opened =
+        existing == ExistingFile::KeepIfSame ? out.OpenKeepingSame(file_size) : out.Open();
+    if (!opened || !out.Write(header)) return kFailed;
     std::int64_t remaining = length;
     while (remaining > 0) {
       const std::size_t want =
           remaining < static_cast<std::int64_t>(block) ? static_cast<std::size_t>(remaining) : block;
-      if (!ReadExactly(in.get(), buffer, want)) return false;
+      if (!ReadExactly(in.get(), buffer, want)) return kFailed;
       scrambler.Apply(buffer, want);
-      if (!out.Write(buffer, want)) return false;
+      if (!out.Write(buffer, want)) return kFailed;
       remaining -= static_cast<std::int64_t>(want);
     }
     in.reset();
-    return out.Commit();
+    if (!out.Commit()) return kFailed;
+    return out.unchanged() ? FileUpdate::Unchanged : FileUpdate::Written;
   } catch (const std::exception&) {
-    return false;
+    return kFailed;
   }
 }
 

@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/atomic_file.h"
+
 namespace vg {
 
 inline constexpr unsigned char kProtectedMagic[3] = {'Q', 'L', 'M'};
@@ -67,6 +69,14 @@ class BlockScrambler {
 // non-empty key that normalises to nothing.
 bool WriteProtectedImageFile(const std::filesystem::path& source,
                              const std::filesystem::path& target, std::string_view key);
+
+// The same, saying whether the target was written or already held exactly these bytes
+// (ExistingFile::KeepIfSame, as WriteProtectedImageFile does) and so was left untouched.
+// The scrambled blocks are compared with the target as they are made, so an unchanged
+// file costs one read of the source and one of the target, and no write.
+FileUpdate UpdateProtectedImageFile(const std::filesystem::path& source,
+                                    const std::filesystem::path& target, std::string_view key,
+                                    ExistingFile existing);
 
 // What ReadProtectedImageFile found wrong, for messages.
 enum class UnprotectError {

@@ -5,6 +5,7 @@
 #include "core/atomic_file.h"
 #include "core/platform.h"
 #include "pages/page_builder.h"
+#include "pages/page_file.h"
 
 namespace vg {
 
@@ -33,10 +34,21 @@ bool TryLoadPageTemplate(const std::filesystem::path& template_file, std::string
 bool WritePage(const std::string& page_template, const ConverterSettings& settings,
                const std::filesystem::path& page_path,
                const std::vector<const CImageItem*>& frames) {
-  if (frames.empty()) return false;
+  return UpdatePage(page_template, settings, page_path, frames, ExistingFile::KeepIfSame) !=
+         FileUpdate::Failed;
+}
+
+FileUpdate UpdatePage(const std::string& page_template, const ConverterSettings& settings,
+                      const std::filesystem::path& page_path,
+                      const std::vector<const CImageItem*>& frames, ExistingFile existing) {
+  if (frames.empty()) return FileUpdate::Failed;
   const std::string page = BuildPage(page_template, settings, frames);
   AtomicFile file(page_path);
-  return file.Open() && file.Write(page) && file.Commit();
+  const bool opened = existing == ExistingFile::KeepIfSame
+                          ? file.OpenKeepingSame(static_cast<std::int64_t>(page.size()))
+                          : file.Open();
+  if (!opened || !file.Write(page) || !file.Commit()) return FileUpdate::Failed;
+  return file.unchanged() ? FileUpdate::Unchanged : FileUpdate::Written;
 }
 
 }  // namespace vg

@@ -10,6 +10,7 @@
 #include "core/protected_file.h"
 #include "core/utf8_path.h"
 #include "pages/page_builder.h"
+#include "pages/page_file.h"
 #include "pages/style_checks.h"
 
 namespace vg {
@@ -75,8 +76,9 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
   if (style == Style::Image2Image) {
     second = CreateImageItem(s.Image2ImageFile);
     bool ok = second->m_nFileSize64 > 0 && second->m_nWidth > 0 && second->m_nHeight > 0;
-    ok = ok && WriteProtectedImageFile(PathFromUtf8(second->GetFullPath()),
-                                       target / PathFromUtf8(second->m_strProtectedName), key);
+    ok = ok && UpdateProtectedImageFile(PathFromUtf8(second->GetFullPath()),
+                                        target / PathFromUtf8(second->m_strProtectedName), key,
+                                        in.existing) != FileUpdate::Failed;
     if (!ok) {
       host.ShowMessage("Error converting image file!\n\n" + s.Image2ImageFile, MessageIcon::Error);
       return RunOutcome::Failed;
@@ -92,6 +94,9 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
   host.UpdateControls();
   host.SetProgressRange(static_cast<int>(count));
   host.SetProgressPosition(0);
+  // What a killed earlier run left in the folder: only the writer's own temporary files
+  // that no running writer holds.
+  RemoveStaleTemporaryFiles(target);
 
   // 8. The images, in list order. A failure ends the loop after the failing image;
   //    a stop request is honoured only between images.
@@ -105,15 +110,20 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
       current = &item;
       host.OnImageStarting(i, item);
       const std::string source = item.GetFullPath();
-      if (!WriteProtectedImageFile(PathFromUtf8(source), target / PathFromUtf8(item.m_strProtectedName),
-                                   key)) {
+      const FileUpdate image = UpdateProtectedImageFile(
+          PathFromUtf8(source), target / PathFromUtf8(item.m_strProtectedName), key, in.existing);
+      FileUpdate page = FileUpdate::Unchanged;
+      if (image == FileUpdate::Failed) {
         failed_path = source;
       } else if (style != Style::Slideshow) {
         std::vector<const CImageItem*> frames{&item};
         if (second) frames.push_back(second.get());
-        if (!WritePage(in.page_template, s, target / PathFromUtf8(item.m_strBaseName + ".html"), frames)) {
-          failed_path = source;
-        }
+        page = UpdatePage(in.page_template, s, target / PathFromUtf8(item.m_strBaseName + ".html"),
+                          frames, in.existing);
+        if (page == FileUpdate::Failed) failed_path = source;
+      }
+      if (failed_path.empty()) {
+        host.OnImageFinished(i, item, image == FileUpdate::Written || page == FileUpdate::Written);
       }
       ++i;
       host.SetProgressPosition(static_cast<int>(i));
@@ -128,7 +138,9 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
       frames.reserve(count);
       for (const auto& item : in.images.items()) frames.push_back(item.get());
       const auto page = target / kSlideshowPageName;
-      if (!WritePage(in.page_template, s, page, frames)) failed_path = PathToUtf8(page);
+      if (UpdatePage(in.page_template, s, page, frames, in.existing) == FileUpdate::Failed) {
+        failed_path = PathToUtf8(page);
+      }
     }
     if (!in.flags.stop_requested && failed_path.empty()) {
       // A missing installed copy is named as such: that is the file the user must repair.
@@ -137,7 +149,7 @@ RunOutcome StartConversion(ConversionInput& in, IConversionHost& host) {
       std::error_code ec;
       if (!std::filesystem::is_regular_file(installed, ec)) {
         failed_path = PathToUtf8(installed);
-      } else if (!CopyFileAtomically(installed, viewer)) {
+      } else if (CopyFileAtomically(installed, viewer, in.existing) == FileUpdate::Failed) {
         failed_path = PathToUtf8(viewer);
       }
     }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/atomic_file.h"
 #include "core/image_list.h"
 #include "settings/settings.h"
 
@@ -44,6 +45,10 @@ class IConversionHost {
   virtual void OpenFolder(const std::string& folder) = 0;
   // Called before image `index` is written (for progress detail); optional.
   virtual void OnImageStarting(std::size_t /*index*/, const CImageItem& /*item*/) {}
+  // Called after image `index` was handled without failing: `written` is false when its
+  // protected file and page already held exactly what the run would write and were left
+  // untouched. Optional.
+  virtual void OnImageFinished(std::size_t /*index*/, const CImageItem& /*item*/, bool /*written*/) {}
 };
 
 // The two flags the window keeps for a run. Stop sets stop_requested.
@@ -67,6 +72,9 @@ struct ConversionInput {
   const std::string& page_template;           // as read by TryLoadPageTemplate
   const std::filesystem::path& program_folder;  // where the viewer script is copied from
   RunFlags& flags;
+  // KeepIfSame leaves every target file that already holds exactly what would be written
+  // untouched (same inode and modification time); Replace rewrites them all.
+  ExistingFile existing = ExistingFile::KeepIfSame;
 };
 
 RunOutcome StartConversion(ConversionInput& input, IConversionHost& host);

@@ -13,7 +13,7 @@ namespace vg::ui {
 namespace {
 
 // The extensions the image list accepts (IsAcceptedImageFile), in the filter's order.
-const char* const kImageExtensions[] = {".gif", ".jpg", ".jpeg", ".png", ".tif"};
+const char* const kImageExtensions[] = {".gif", ".jpg", ".jpeg", ".png", ".tif", ".webp", ".avif"};
 
 long IconStyle(MessageIcon icon) {
   switch (icon) {

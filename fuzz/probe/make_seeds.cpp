@@ -33,6 +33,11 @@ int main(int argc, char** argv) {
       {"bmp-v3", BmpHeader(640, -480)},
       {"bmp-core", BmpHeader(20, 20, 12)},
       {"bmp-v5", BmpHeader(5, 6, 124)},
+      {"webp-lossy", WebpHeader("VP8 ", 640, 480)},
+      {"webp-lossless", WebpHeader("VP8L", 33, 7)},
+      {"webp-extended", WebpHeader("VP8X", 70000, 2)},
+      {"avif", AvifHeader(800, 600)},
+      {"avif-rotated", AvifHeader(20, 10, "avisavif", true)},
   };
   for (const auto& [name, bytes] : seeds) {
     std::ofstream out(std::string(argv[1]) + "/" + name, std::ios::binary);

@@ -12,7 +12,9 @@ mkdir -p "$out/corpus"
 rm -rf "$out/seeds"
 mkdir -p "$out/seeds"
 build-fuzz/bin/probe_seeds "$out/seeds"
-for kind in "jpg:-interlace JPEG" "png:-interlace PNG" "gif:" "tif:-endian MSB" "bmp:"; do
+for kind in "jpg:-interlace JPEG" "png:-interlace PNG" "gif:" "tif:-endian MSB" "bmp:" "webp:" \
+  "lossless.webp:-define webp:lossless=true" "alpha.webp:-alpha set -channel A -evaluate set 50% +channel" \
+  "avif:"; do
   ext=${kind%%:*}
   # shellcheck disable=SC2086  # the options are meant to split into words
   convert -size 9x7 gradient:red-blue ${kind#*:} "$out/seeds/im.$ext"

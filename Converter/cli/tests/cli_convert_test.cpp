@@ -3,7 +3,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
+#include <map>
 #include <thread>
 
 #include "cli/tests/run_cli.h"
@@ -221,8 +224,84 @@ TEST(cli_convert_test, verbose_lists_each_image) {
   auto r = RunCli({"convert", "-y", "-v", "-o", (dir / "out").string(), (in / "lantern.gif").string(),
                    (in / "quarry.tif").string()});
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.err, "[1/2] " + (in / "lantern.gif").string() + "\n[2/2] " +
-                       (in / "quarry.tif").string() + "\n");
+  EXPECT_EQ(r.err, "[1/2] " + (in / "lantern.gif").string() + ": written\n[2/2] " +
+                       (in / "quarry.tif").string() + ": written\n");
+}
+
+std::map<std::string, ino_t> Inodes(const std::filesystem::path& folder) {
+  std::map<std::string, ino_t> inodes;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    struct stat st {};
+    EXPECT_EQ(::stat(e.path().c_str(), &st), 0);
+    inodes[e.path().filename().string()] = st.st_ino;
+  }
+  return inodes;
+}
+
+// A build script converts on every build: a re-run writes only what changed, so the
+// deploy tool uploads only that; WebP and AVIF files from a folder are converted too.
+TEST(cli_convert_test, rerun_writes_only_what_changed) {
+  TempDir dir;
+  auto in = CopySamples(dir);
+  for (const char* made : {"-size 37x23 gradient:red-blue -define webp:lossless=true " , "-size 41x29 gradient:red-blue "}) {
+    const std::string name = std::string(made).find("webp") != std::string::npos ? "Shore.WEBP" : "dune.avif";
+    const std::string cmd = std::string("convert ") + made + test::ShellQuote((in / name).string()) + " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd << " (ImageMagick with WebP and AVIF: scripts/install-deps.sh)";
+  }
+  const auto out = dir / "out";
+  auto r = RunCli({"convert", "-y", "-o", out.string(), in.string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(out / "Shore_0037_0023_C.class"));
+  EXPECT_TRUE(std::filesystem::exists(out / "dune_0041_0029_C.class"));
+  EXPECT_NE(ReadBytes(out / "Shore.html").find("value=\"Shore_0037_0023_C.class\""), std::string::npos);
+  const auto first = Inodes(out);
+  ASSERT_EQ(first.size(), 15u);
+
+  r = RunCli({"convert", "-y", "-v", "-o", out.string(), in.string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(Inodes(out), first);
+  std::size_t unchanged = 0;
+  for (std::size_t at = 0; (at = r.err.find(": unchanged\n", at)) != std::string::npos; ++at) ++unchanged;
+  EXPECT_EQ(unchanged, 7u) << r.err;
+
+  WriteBytes(in / "meadow.png", ReadBytes(in / "meadow.png") + "more");
+  r = RunCli({"convert", "-y", "-v", "-o", out.string(), in.string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find((in / "meadow.png").string() + ": written\n"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(": written\n"), r.err.rfind(": written\n")) << r.err;  // only that one
+  auto now = Inodes(out);
+  for (const auto& [name, inode] : first) EXPECT_EQ(now[name] == inode, name != "meadow_0480_0360_C.class") << name;
+
+  r = RunCli({"convert", "-y", "--force", "-o", out.string(), in.string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  now = Inodes(out);
+  for (const auto& [name, inode] : first) EXPECT_NE(now[name], inode) << name;
+}
+
+TEST(cli_convert_test, quiet_prints_nothing_but_errors) {
+  TempDir dir;
+  auto in = CopySamples(dir);
+  const std::string out = (dir / "out").string();
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    std::string err;
+  } cases[] = {
+      {{"convert", "-y", "-q", "-o", out, in.string()}, 0, ""},
+      {{"convert", "-y", "--quiet", "-o", out, (in / "missing.gif").string()}, 1,
+       "vellagard: " + (in / "missing.gif").string() + ": no such file or folder\n"},
+      {{"convert", "-y", "-q", "-o", out, "--style", "slideshow", "--delay", "0", in.string()}, 2,
+       "vellagard: Please enter positive integer value!\n"},
+  };
+  for (const auto& c : cases) {
+    const auto r = RunCli(c.args);
+    EXPECT_EQ(r.exit_code, c.code) << c.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, c.err);
+  }
+  const auto both = RunCli({"convert", "-y", "-q", "-v", "-o", out, in.string()});
+  EXPECT_EQ(both.exit_code, 2);
+  EXPECT_NE(both.err.find("excludes"), std::string::npos) << both.err;
 }
 
 // Ctrl-C is Stop: the image in progress finishes with both its files, nothing after it.

@@ -57,6 +57,45 @@ TEST(cli_list_test, control_characters_in_names_keep_one_line_per_item) {
                        "/\t1 x 1\t13 bytes\ttab_here_new_0001_0001_C.class\n");
 }
 
+// The same rows in the same order as the table, as JSON that any parser takes: quotes,
+// backslashes and control characters escaped, a byte that is not UTF-8 replaced.
+TEST(cli_list_test, json_rows_escape_every_name) {
+  TempDir dir;
+  const std::string d = dir.path().string() + "/";
+  fs::create_directories(dir / "pics");
+  WriteBytes(dir / "pics" / "a \"q\"\\.gif", GifHeader(2, 3));
+  WriteBytes(dir / "pics" / "bad\xFF.png", PngHeader(4, 5));
+  WriteBytes(dir / "pics" / "c\x01\x7F.avif", AvifHeader(14, 15));
+  WriteBytes(dir / "pics" / "tab\there \xC3\xA9.webp", WebpHeader("VP8L", 12, 13));
+  WriteBytes(dir / "notes.txt", "not an image");
+  const auto size = [&](const std::string& name) { return std::to_string(fs::file_size(d + name)); };
+
+  const CliResult r = RunCli({"list", "--json", d + "pics", d + "notes.txt"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::string p = d + "pics/";
+  EXPECT_EQ(r.out,
+            "[\n"
+            "  {\"file\": \"a \\\"q\\\"\\\\.gif\", \"folder\": \"" + p +
+                "\", \"width\": 2, \"height\": 3, \"bytes\": 13, \"protected\": \"a_q__0002_0003_C.class\"},\n"
+            "  {\"file\": \"bad\xEF\xBF\xBD.png\", \"folder\": \"" + p +
+                "\", \"width\": 4, \"height\": 5, \"bytes\": 33, \"protected\": \"bad__0004_0005_C.class\"},\n"
+            "  {\"file\": \"c\\u0001\\u007f.avif\", \"folder\": \"" + p +
+                "\", \"width\": 14, \"height\": 15, \"bytes\": " + size("pics/c\x01\x7F.avif") +
+                ", \"protected\": \"c__0014_0015_C.class\"},\n"
+            "  {\"file\": \"tab\\there \xC3\xA9.webp\", \"folder\": \"" + p +
+                "\", \"width\": 12, \"height\": 13, \"bytes\": 25, \"protected\": \"tab_here__0012_0013_C.class\"},\n"
+            "  {\"file\": \"notes.txt\", \"folder\": \"" + d +
+                "\", \"width\": 0, \"height\": 0, \"bytes\": 12, \"protected\": \"notes_0000_0000_C.class\"}\n"
+            "]\n");
+
+  const CliResult empty = RunCli({"list", "--json", d + "pics/none"});
+  EXPECT_EQ(empty.exit_code, 1);  // an input that does not exist, as for the table
+  EXPECT_EQ(empty.out, "");
+  fs::create_directories(dir / "empty");
+  EXPECT_EQ(RunCli({"list", "--json", d + "empty"}).out, "[]\n");
+}
+
 TEST(cli_list_test, empty_folder_prints_the_header_only) {
   TempDir dir;
   const CliResult r = RunCli({"list", dir.path().string()});

@@ -1,4 +1,10 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "cli/tests/run_cli.h"
 #include "core/protected_file.h"
@@ -112,6 +118,41 @@ TEST(cli_protect_test, help_and_version) {
   EXPECT_NE(h.out.find("unprotect"), std::string::npos);
   auto none = RunCli({});
   EXPECT_EQ(none.exit_code, 2);
+}
+
+// Killed in the middle of writing a large file, the writer leaves nothing in the target
+// folder: its temporary file has no name until it is complete.
+TEST(cli_protect_test, killed_while_writing_leaves_nothing_behind) {
+  TempDir dir;
+  const auto big = dir / "big.jpg";
+  WriteBytes(big, "\xFF\xD8\xFF");
+  std::filesystem::resize_file(big, std::uintmax_t{1} << 30);  // sparse: quick to read
+  const auto out = dir / "out";
+  std::filesystem::create_directories(out);
+  pid_t pid = fork();
+  if (pid == 0) {
+    execl(test::VellagardExe().c_str(), "vellagard", "protect", big.c_str(), (out / "big.class").c_str(),
+          static_cast<char*>(nullptr));
+    _exit(99);
+  }
+  // Writing has started once the process holds a file in the target folder.
+  const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+  bool writing = false;
+  for (int i = 0; i < 4000 && !writing; ++i) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(fds, ec), end; !ec && it != end; it.increment(ec)) {
+      const auto link = std::filesystem::read_symlink(it->path(), ec).string();
+      if (!ec && link.rfind(out.string() + "/", 0) == 0) writing = true;
+    }
+    if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(writing);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the writer finished before it was killed";
+  EXPECT_TRUE(std::filesystem::is_empty(out)) << test::ListFolder(out).front();
 }
 
 }  // namespace

@@ -134,4 +134,71 @@ inline std::string BmpHeader(std::int32_t width, std::int32_t height,
   return s;
 }
 
+// RIFF header and the first chunk of a WebP file: `kind` is "VP8 " (lossy key frame),
+// "VP8L" (lossless) or "VP8X" (extended, here with the alpha flag).
+inline std::string WebpHeader(const std::string& kind, std::uint32_t width, std::uint32_t height) {
+  std::string data;
+  if (kind == "VP8X") {
+    data = std::string("\x10\0\0\0", 4);
+    for (std::uint32_t v : {width - 1, height - 1}) {
+      data.push_back(static_cast<char>(v & 0xFF));
+      data.push_back(static_cast<char>((v >> 8) & 0xFF));
+      data.push_back(static_cast<char>((v >> 16) & 0xFF));
+    }
+  } else if (kind == "VP8L") {
+    data = "\x2F";
+    PutLe32(data, (width - 1) | ((height - 1) << 14) | (1u << 28));
+  } else {
+    data = std::string("\x50\x02\x00\x9D\x01\x2A", 6);
+    PutLe16(data, width);
+    PutLe16(data, height);
+  }
+  std::string s = "RIFF";
+  PutLe32(s, static_cast<std::uint32_t>(4 + 8 + data.size()));
+  s += "WEBP" + kind;
+  PutLe32(s, static_cast<std::uint32_t>(data.size()));
+  return s + data;
+}
+
+// An ISO base media box, and one with version and flags (a "full box").
+inline std::string IsoBox(const char* type, const std::string& body) {
+  std::string s;
+  PutBe32(s, static_cast<std::uint32_t>(8 + body.size()));
+  return s + std::string(type, 4) + body;
+}
+inline std::string IsoFullBox(const char* type, unsigned version, std::uint32_t flags,
+                              const std::string& body) {
+  std::string vf;
+  PutBe32(vf, (version << 24) | flags);
+  return IsoBox(type, vf + body);
+}
+
+// ftyp and meta of an AVIF file whose primary item (id 1) is `width` x `height`. A
+// thumbnail item (id 2, 16 x 16) comes first in ipco and ipma, so a probe that takes
+// the first ispe it sees gets the wrong size. `brands` is the major brand followed by
+// the compatible ones; `quarter_turn` adds a rotation by 90 degrees (irot).
+inline std::string AvifHeader(std::uint32_t width, std::uint32_t height,
+                              const std::string& brands = "avifmif1miaf", bool quarter_turn = false) {
+  std::string ftyp_body = brands.substr(0, 4) + std::string(4, '\0') + brands.substr(4);
+  auto ispe = [](std::uint32_t w, std::uint32_t h) {
+    std::string b;
+    PutBe32(b, w);
+    PutBe32(b, h);
+    return IsoFullBox("ispe", 0, 0, b);
+  };
+  std::string props = ispe(16, 16) + ispe(width, height);
+  if (quarter_turn) props += IsoBox("irot", std::string("\x01", 1));
+  std::string entries;
+  PutBe32(entries, 2);
+  entries += std::string("\x00\x02\x01\x01", 4);  // item 2: property 1
+  entries += std::string("\x00\x01", 2);          // item 1: property 2 (essential), then 3
+  entries += quarter_turn ? std::string("\x02\x82\x03", 3) : std::string("\x01\x82", 2);
+  std::string hdlr_body(4, '\0');
+  hdlr_body += "pict" + std::string(13, '\0');
+  const std::string meta_body = IsoFullBox("hdlr", 0, 0, hdlr_body) +
+                                IsoFullBox("pitm", 0, 0, std::string("\x00\x01", 2)) +
+                                IsoBox("iprp", IsoBox("ipco", props) + IsoFullBox("ipma", 0, 0, entries));
+  return IsoBox("ftyp", ftyp_body) + IsoFullBox("meta", 0, 0, meta_body);
+}
+
 }  // namespace vg::test

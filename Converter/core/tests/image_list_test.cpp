@@ -78,13 +78,17 @@ TEST(image_list_test, add_folder_walks_depth_first_in_name_order) {
   WriteBytes(dir / "sub" / "deeper" / "d.gif", GifHeader(1, 1));
   WriteBytes(dir / "sub" / "e.gif", GifHeader(1, 1));
   WriteBytes(dir / "Sub2" / "f.png", PngHeader(1, 1));
+  WriteBytes(dir / "Sub2" / "g.WEBP", WebpHeader("VP8 ", 5, 5));
+  WriteBytes(dir / "Sub2" / "h.Avif", AvifHeader(6, 6));
   ASSERT_EQ(mkfifo((dir / "pipe.jpg").c_str(), 0600), 0);  // listed would block a run
 
   CImageList list;
-  EXPECT_EQ(list.AddFolder(dir.path()), 9u);
+  EXPECT_EQ(list.AddFolder(dir.path()), 11u);
   EXPECT_EQ(RelativePaths(list, dir.path()),
             (std::vector<std::string>{".hidden.tif", "a.GIF", "B.gif", "PHOTO.JPG", "sub/c.jpeg",
-                                      "sub/deeper/d.gif", "sub/e.gif", "Sub2/f.png", "x.Png"}));
+                                      "sub/deeper/d.gif", "sub/e.gif", "Sub2/f.png", "Sub2/g.WEBP",
+                                      "Sub2/h.Avif", "x.Png"}));
+  EXPECT_EQ(list[9].GetDimensionsText(), "6 x 6");
   EXPECT_EQ(list[0].m_strFolder, PathToUtf8(dir.path()) + "/");
   EXPECT_EQ(list[5].m_strFolder, PathToUtf8(dir / "sub" / "deeper") + "/");
   EXPECT_EQ(list[3].GetDimensionsText(), "4 x 3");
@@ -92,7 +96,7 @@ TEST(image_list_test, add_folder_walks_depth_first_in_name_order) {
   // Adding again, or a file already listed, adds nothing.
   EXPECT_EQ(list.AddFolder(dir.path()), 0u);
   EXPECT_FALSE(list.AddImageFile(PathToUtf8(dir / "x.Png")));
-  EXPECT_EQ(list.size(), 9u);
+  EXPECT_EQ(list.size(), 11u);
 }
 
 TEST(image_list_test, add_folder_ends_on_links_back_to_an_ancestor) {

@@ -66,6 +66,14 @@ std::vector<Valid> ValidHeaders() {
       {"bmp top-down", BmpHeader(12, -34), ImageFormat::Bmp, 12, 34},
       {"bmp v5", BmpHeader(5, 6, 124), ImageFormat::Bmp, 5, 6},
       {"bmp os2 core", BmpHeader(65535, 3, 12), ImageFormat::Bmp, 65535, 3},
+      {"webp lossy", WebpHeader("VP8 ", 16383, 7), ImageFormat::Webp, 16383, 7},
+      {"webp lossless", WebpHeader("VP8L", 3, 16384), ImageFormat::Webp, 3, 16384},
+      {"webp extended", WebpHeader("VP8X", 16777216, 9), ImageFormat::Webp, 16777216, 9},
+      {"avif", AvifHeader(4000, 3000), ImageFormat::Avif, 4000, 3000},
+      {"avif sequence brand", AvifHeader(64, 48, "avismsf1"), ImageFormat::Avif, 64, 48},
+      {"heif still image brand", AvifHeader(5, 6, "mif1"), ImageFormat::Avif, 5, 6},
+      {"avif compatible brand only", AvifHeader(70000, 1, "heixmif1avif"), ImageFormat::Avif, 70000, 1},
+      {"avif rotated", AvifHeader(300, 100, "avif", true), ImageFormat::Avif, 100, 300},
   };
 }
 
@@ -108,6 +116,22 @@ TEST(image_probe_test, refuses_inconsistent_headers) {
   tiff_no_length[8 + 2 + 12] = 2;  // tag 257 becomes 258
   std::string tiff_ifd_past_end = TiffHeader(10, 10, true);
   tiff_ifd_past_end[5] = 0x10;
+  std::string webp_inter_frame = WebpHeader("VP8 ", 10, 10);
+  webp_inter_frame[20] |= 1;
+  std::string webp_no_start_code = WebpHeader("VP8 ", 10, 10);
+  webp_no_start_code[23] = 0;
+  std::string webp_lossless_signature = WebpHeader("VP8L", 10, 10);
+  webp_lossless_signature[20] = 0x2E;
+  std::string webp_chunk_past_riff = WebpHeader("VP8X", 10, 10);
+  webp_chunk_past_riff[4] = 12;
+  // The primary item becomes item 3, which ipma does not list.
+  std::string avif_other_primary = AvifHeader(10, 10);
+  avif_other_primary[avif_other_primary.find("pitm") + 9] = 3;
+  // The ispe of the primary item renamed: the item has no size.
+  std::string avif_no_size = AvifHeader(10, 10);
+  avif_no_size[avif_no_size.rfind("ispe")] = 'x';
+  std::string avif_box_past_meta = AvifHeader(10, 10);
+  avif_box_past_meta[avif_box_past_meta.find("iprp") - 1] = 0x7F;
   std::string sof_bad_length = JpegHeader(10, 10);
   sof_bad_length[5] = 16;  // 17 is right for three components
 
@@ -117,7 +141,7 @@ TEST(image_probe_test, refuses_inconsistent_headers) {
   } cases[] = {
       {"empty", ""},
       {"text", "just some text, not an image\n"},
-      {"webp", "RIFF\x10\0\0\0WEBPVP8 "},
+      {"webp cut after chunk name", "RIFF\x10\0\0\0WEBPVP8 "},
       {"gif width 0", GifHeader(0, 5)},
       {"gif height 0", GifHeader(5, 0)},
       {"gif version", "GIF90a" + GifHeader(1, 1).substr(6)},
@@ -146,6 +170,18 @@ TEST(image_probe_test, refuses_inconsistent_headers) {
       {"bmp width negative", BmpHeader(-10, 10)},
       {"bmp height 0", BmpHeader(10, 0)},
       {"bmp height INT32_MIN", BmpHeader(10, INT32_MIN)},
+      {"webp inter frame", webp_inter_frame},
+      {"webp without start code", webp_no_start_code},
+      {"webp lossless signature", webp_lossless_signature},
+      {"webp chunk past riff", webp_chunk_past_riff},
+      {"webp other first chunk", std::string("RIFF\x20\0\0\0WEBPALPH\x0a\0\0\0", 20) + Big(10)},
+      {"riff of another kind", std::string("RIFF\x20\0\0\0WAVEfmt \x10\0\0\0", 20) + Big(16)},
+      {"avif brand missing", AvifHeader(10, 10, "heicheix")},
+      {"avif primary not in ipma", avif_other_primary},
+      {"avif primary without ispe", avif_no_size},
+      {"avif box runs past meta", avif_box_past_meta},
+      {"avif width 0", AvifHeader(0, 10)},
+      {"mp4 video", IsoBox("ftyp", "isom" + std::string(4, '\0') + "isomavc1") + IsoBox("moov", "")},
   };
   for (const auto& c : cases) {
     const ProbeResult r = Probe(c.bytes);
@@ -208,6 +244,8 @@ TEST(image_probe_test, file_type_comes_from_content_not_name) {
       {"jpeg named.png", JpegHeader(5, 4), 5, 4},
       {"tiff named.gif", TiffHeader(9, 8, false), 9, 8},
       {"bmp without extension", BmpHeader(6, 7), 6, 7},
+      {"webp named.png", WebpHeader("VP8L", 12, 13), 12, 13},
+      {"avif named.jpg", AvifHeader(14, 15), 14, 15},
       {"text named.jpg", "not a picture", 0, 0},
   };
   for (const auto& c : cases) {
@@ -339,6 +377,14 @@ TEST(image_probe_test, agrees_with_imagemagick_on_generated_images) {
       {"v5.bmp", "-size 29x13 xc:orange", ""},
       {"v3.bmp", "-size 29x13 xc:orange", "BMP3:"},
       {"v2.bmp", "-size 29x13 xc:orange", "BMP2:"},
+      {"lossy.webp", grad + "-quality 80", ""},
+      {"lossless.webp", grad + "-define webp:lossless=true", ""},
+      {"alpha.webp", grad + "-alpha set -channel A -evaluate set 50% +channel", ""},
+      {"anim.webp", "-delay 10 -size 40x30 xc:red -size 40x30 xc:blue", ""},
+      {"wide.webp", "-size 10001x3 xc:gray", ""},
+      {"plain.avif", grad, ""},
+      {"alpha.avif", grad + "-alpha set -channel A -evaluate set 50% +channel", ""},
+      {"one.avif", "-size 1x1 xc:white", ""},
   };
   std::vector<std::string> files;
   for (const auto& m : made) {
@@ -381,7 +427,8 @@ TEST(image_probe_test, agrees_with_imagemagick_on_installed_images) {
   ASSERT_TRUE(HasImageMagick()) << "ImageMagick (convert, identify) is needed: run scripts/install-deps.sh";
   const Shell found = RunShell(
       "find /usr/share -type f \\( -iname '*.png' -o -iname '*.jpg' -o -iname '*.jpeg' -o "
-      "-iname '*.gif' -o -iname '*.tif' -o -iname '*.tiff' -o -iname '*.bmp' \\) "
+      "-iname '*.gif' -o -iname '*.tif' -o -iname '*.tiff' -o -iname '*.bmp' -o -iname '*.webp' -o "
+      "-iname '*.avif' \\) "
       "-size -20M 2>/dev/null | LC_ALL=C sort");
   std::vector<std::string> all;
   std::istringstream lines(found.out);
@@ -407,7 +454,7 @@ TEST(image_probe_test, agrees_with_imagemagick_on_installed_images) {
       if (it == identified.end()) continue;  // ImageMagick could not read it either
       const std::string& m = it->second.magick;
       const bool ours = m == "PNG" || m == "JPEG" || m == "TIFF" || m.rfind("GIF", 0) == 0 ||
-                        m.rfind("BMP", 0) == 0;
+                        m.rfind("BMP", 0) == 0 || m == "WEBP" || m == "AVIF";
       if (!ours) continue;
       std::int32_t w = 0, h = 0;
       EXPECT_TRUE(GetImageSize(f, w, h)) << f << " (" << m << ")";

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 
 #include "core/tests/test_util.h"
@@ -285,6 +287,71 @@ TEST(protected_file_test, scramble_block_matches_at_any_offset) {
   ScrambleBlock(reinterpret_cast<unsigned char*>(parts.data()) + 37, 63, 37, pattern);
   EXPECT_EQ(parts, whole);
   EXPECT_EQ(whole.substr(0, 4), "UBKU");
+}
+
+std::pair<ino_t, std::int64_t> Stamp(const std::filesystem::path& p) {
+  struct stat st {};
+  EXPECT_EQ(::stat(p.c_str(), &st), 0) << p;
+  return {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
+}
+
+void Age(const std::filesystem::path& p) {
+  std::filesystem::last_write_time(p, std::filesystem::file_time_type() + std::chrono::hours(24 * 365 * 40));
+}
+
+// The writer compares its scrambled blocks with the existing target and writes only when
+// something differs, wherever that is, and then the whole file is right.
+TEST(protected_file_test, existing_target_with_the_same_bytes_is_left_untouched) {
+  TempDir dir;
+  const std::string src = test::RandomBytes(3 * (std::size_t{1} << 18) + 1000, 7);
+  WriteBytes(dir / "src", src);
+  const auto target = dir / "t.class";
+  for (const std::string key : {"", "www.example.com"}) {
+    std::filesystem::remove(target);
+    ASSERT_EQ(UpdateProtectedImageFile(dir / "src", target, key, ExistingFile::KeepIfSame), FileUpdate::Written);
+    const std::string expected = Reference(src, key);
+    ASSERT_TRUE(ReadBytes(target) == expected);
+    Age(target);
+    const auto stamp = Stamp(target);
+    EXPECT_EQ(UpdateProtectedImageFile(dir / "src", target, key, ExistingFile::KeepIfSame), FileUpdate::Unchanged);
+    EXPECT_EQ(Stamp(target), stamp) << key;
+    EXPECT_TRUE(WriteProtectedImageFile(dir / "src", target, key));
+    EXPECT_EQ(Stamp(target), stamp) << key;
+
+    const std::string pattern = key.empty() ? std::string(256, 'x') : NormalizeKey(MakeHeaderKeyText(key));
+    const std::size_t block = BlockScrambler(pattern).block_size();
+    const std::size_t header = expected.size() - src.size();
+    const struct {
+      const char* name;
+      std::function<void(std::string&)> change;
+    } cases[] = {
+        {"first byte", [](std::string& b) { b[0] ^= 1; }},
+        {"last byte of the first block", [&](std::string& b) { b[header + block - 1] ^= 1; }},
+        {"first byte of the second block", [&](std::string& b) { b[header + block] ^= 1; }},
+        {"middle of the third block", [&](std::string& b) { b[header + 2 * block + 100] ^= 0x80; }},
+        {"last byte", [](std::string& b) { b.back() ^= 1; }},
+        {"one byte short", [](std::string& b) { b.pop_back(); }},
+        {"one byte more", [](std::string& b) { b.push_back('\0'); }},
+        {"empty", [](std::string& b) { b.clear(); }},
+    };
+    for (const auto& c : cases) {
+      std::string damaged = expected;
+      c.change(damaged);
+      WriteBytes(target, damaged);
+      Age(target);
+      const auto old = Stamp(target);
+      EXPECT_EQ(UpdateProtectedImageFile(dir / "src", target, key, ExistingFile::KeepIfSame),
+                FileUpdate::Written) << c.name;
+      EXPECT_TRUE(ReadBytes(target) == expected) << c.name;
+      EXPECT_NE(Stamp(target), old) << c.name;
+      EXPECT_EQ(test::ListFolder(dir.path()), (std::vector<std::string>{"src", "t.class"})) << c.name;
+    }
+    // Replace writes even the same bytes anew.
+    const auto same = Stamp(target);
+    EXPECT_EQ(UpdateProtectedImageFile(dir / "src", target, key, ExistingFile::Replace), FileUpdate::Written);
+    EXPECT_NE(Stamp(target).first, same.first);
+    EXPECT_TRUE(ReadBytes(target) == expected);
+  }
 }
 
 }  // namespace

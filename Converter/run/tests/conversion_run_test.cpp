@@ -1,10 +1,19 @@
 #include "run/conversion_run.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <thread>
 #include <stdexcept>
 
+#include "core/atomic_file.h"
 #include "core/protected_file.h"
 #include "core/tests/test_util.h"
 #include "core/utf8_path.h"
@@ -64,6 +73,10 @@ class ScriptedHost : public IConversionHost {
     messages.emplace_back(text, icon);
   }
   void OpenFolder(const std::string& folder) override { opened = folder; }
+  void OnImageFinished(std::size_t, const CImageItem&, bool was_written) override {
+    written.push_back(was_written);
+  }
+  std::vector<bool> written;  // per image handled: were any of its files written
 
   std::string question;
 
@@ -99,8 +112,10 @@ class RunFixture : public ::testing::Test {
     AddImage("quarry.tif", "e.tif");
   }
 
-  RunOutcome Run() {
+  RunOutcome Run(ExistingFile existing = ExistingFile::KeepIfSame) {
     ConversionInput input{settings, images, page_template, program, flags};
+    input.existing = existing;
+    host.written.clear();
     return StartConversion(input, host);
   }
 
@@ -327,6 +342,140 @@ TEST_F(RunFixture, missing_target_folder_fails_on_first_file) {
   EXPECT_EQ(Run(), RunOutcome::Failed);
   EXPECT_EQ(host.messages.back().first, "Error converting input file!\n\n" + images[0].GetFullPath());
   EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
+}
+
+// Inode and modification time of every file of the target folder.
+std::map<std::string, std::pair<ino_t, std::int64_t>> Stamps(const std::filesystem::path& folder) {
+  std::map<std::string, std::pair<ino_t, std::int64_t>> stamps;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    struct stat st;
+    EXPECT_EQ(::stat(e.path().c_str(), &st), 0);
+    stamps[e.path().filename().string()] = {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
+  }
+  return stamps;
+}
+
+// Sets every file of the folder to a modification time long past, so that any rewrite
+// shows, however coarse the file system's clock.
+void AgeFiles(const std::filesystem::path& folder) {
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    std::filesystem::last_write_time(e.path(), std::filesystem::file_time_type() + std::chrono::hours(24 * 365 * 40));
+  }
+}
+
+TEST_F(RunFixture, rerun_leaves_files_that_hold_the_same_bytes_alone) {
+  AddFive();
+  settings.PresentationStyle = 1;  // text to image: every page names its image
+  settings.Text2ImageMessage = "hover";
+  ASSERT_EQ(Run(), RunOutcome::Done);
+  EXPECT_EQ(host.written, std::vector<bool>(5, true));
+  AgeFiles(dir / "out");
+  const auto before = Stamps(dir / "out");
+  ASSERT_EQ(before.size(), 11u);
+
+  ASSERT_EQ(Run(), RunOutcome::Done);
+  EXPECT_EQ(host.written, std::vector<bool>(5, false));
+  EXPECT_EQ(Stamps(dir / "out"), before);
+
+  // A changed image: only its protected file is written (its page says the same).
+  WriteBytes(dir / "in" / "c.png", ReadBytes(dir / "in" / "c.png") + "trailer");
+  ASSERT_EQ(Run(), RunOutcome::Done);
+  EXPECT_EQ(host.written, (std::vector<bool>{false, false, true, false, false}));
+  auto after = Stamps(dir / "out");
+  for (const auto& [name, stamp] : before) {
+    EXPECT_EQ(after[name] == stamp, name != "c_0480_0360_C.class") << name;
+  }
+  WriteProtectedImageFile(dir / "in" / "c.png", dir / "expected", "");
+  EXPECT_EQ(ReadBytes(dir / "out" / "c_0480_0360_C.class"), ReadBytes(dir / "expected"));
+
+  // Another option changes every page but no protected file; the viewer stays.
+  settings.Text2ImageMessage = "hover me";
+  AgeFiles(dir / "out");
+  const auto aged = Stamps(dir / "out");
+  ASSERT_EQ(Run(), RunOutcome::Done);
+  EXPECT_EQ(host.written, std::vector<bool>(5, true));
+  after = Stamps(dir / "out");
+  for (const auto& [name, stamp] : aged) {
+    EXPECT_EQ(after[name] == stamp, name.size() > 5 && name.substr(name.size() - 5) != ".html") << name;
+  }
+
+  // Replace rewrites every file.
+  ASSERT_EQ(Run(ExistingFile::Replace), RunOutcome::Done);
+  EXPECT_EQ(host.written, std::vector<bool>(5, true));
+  after = Stamps(dir / "out");
+  for (const auto& [name, stamp] : aged) EXPECT_NE(after[name].first, stamp.first) << name;
+}
+
+// The temporary file beside a target must not make a long name too long: 225 letters
+// give a protected file name of 243 bytes and a page name of 230, both under the 255
+// that Linux file systems take.
+TEST_F(RunFixture, image_with_a_long_name_converts) {
+  const std::string base(225, 'a');
+  AddImage("lantern.gif", base + ".gif");
+  for (bool named : {false, true}) {
+    UseNamedTemporaryFilesOnly(named);
+    EXPECT_EQ(Run(ExistingFile::Replace), RunOutcome::Done) << named;
+    UseNamedTemporaryFilesOnly(false);
+    EXPECT_EQ(Written(), (std::vector<std::string>{base + ".html", base + "_0320_0240_C.class", "vgi.js"}))
+        << named;
+  }
+}
+
+// A run killed while writing a large image, with named temporary files (as on Windows
+// or a file system without unnamed files), leaves one behind; the next run over the
+// folder removes it and nothing else.
+TEST_F(RunFixture, next_run_removes_what_a_killed_run_left) {
+  const auto big = dir / "in" / "big.gif";
+  WriteBytes(big, ReadBytes(kSamples / "lantern.gif"));
+  std::filesystem::resize_file(big, std::uintmax_t{1} << 30);  // sparse: quick to read
+  const auto out = dir / "out";
+  pid_t pid = fork();
+  if (pid == 0) {
+    UseNamedTemporaryFilesOnly(true);
+    _exit(WriteProtectedImageFile(big, out / "big_0320_0240_C.class", "") ? 0 : 1);
+  }
+  std::string left;
+  for (int i = 0; i < 4000 && left.empty(); ++i) {
+    for (const auto& name : test::ListFolder(out)) {
+      if (IsTemporaryFileName(name) && std::filesystem::file_size(out / name) > 0) left = name;
+    }
+    if (left.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the writer finished before it was killed";
+  ASSERT_FALSE(left.empty());
+  EXPECT_EQ(Written(), std::vector<std::string>{left});
+  EXPECT_LE(left.size(), 23u);
+
+  // Files that only look alike, and one that a live writer holds, stay.
+  WriteBytes(out / ".vgtmp-notours", "x");
+  WriteBytes(out / ".vgtmp-0123456789ABCDEF", "x");
+  WriteBytes(out / "vgtmp-0123456789abcdef", "x");
+  WriteBytes(dir / "outside", "keep");
+  std::filesystem::create_symlink(dir / "outside", out / ".vgtmp-fedcba9876543210");
+  std::filesystem::create_directory(out / ".vgtmp-0000000000000000");
+  WriteBytes(out / ".old.gif.vgtmp-12-3-0", "from an earlier version");
+  UseNamedTemporaryFilesOnly(true);
+  AtomicFile live(out / "live.html");
+  ASSERT_TRUE(live.Open());
+  ASSERT_TRUE(live.Write("being written"));
+  UseNamedTemporaryFilesOnly(false);
+  const auto during = Written();
+
+  AddImage("lantern.gif", "a.gif");
+  ASSERT_EQ(Run(), RunOutcome::Done);
+  std::vector<std::string> expected;
+  for (const auto& name : during) {
+    if (name != left && name != ".old.gif.vgtmp-12-3-0") expected.push_back(name);
+  }
+  for (const char* name : {"a.html", "a_0320_0240_C.class", "vgi.js"}) expected.push_back(name);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Written(), expected);
+  EXPECT_EQ(ReadBytes(dir / "outside"), "keep");
+  ASSERT_TRUE(live.Commit());
+  EXPECT_EQ(ReadBytes(out / "live.html"), "being written");
 }
 
 }  // namespace

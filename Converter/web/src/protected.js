@@ -162,6 +162,8 @@ export const IMAGE_TYPES = {
   png: 'image/png',
   tiff: 'image/tiff',
   bmp: 'image/bmp',
+  webp: 'image/webp',
+  avif: 'image/avif',
 };
 
 function startsWith(bytes, at, signature) {
@@ -181,7 +183,22 @@ export function detectImageType(bytes, at) {
   if (startsWith(bytes, at, [0x49, 0x49, 0x2a, 0x00])) return 'tiff'; // II*
   if (startsWith(bytes, at, [0x4d, 0x4d, 0x00, 0x2a])) return 'tiff'; // MM*
   if (startsWith(bytes, at, [0x42, 0x4d]) && bytes.length >= at + 26) return 'bmp'; // BM
+  if (startsWith(bytes, at, [0x52, 0x49, 0x46, 0x46]) && startsWith(bytes, at + 8, [0x57, 0x45, 0x42, 0x50])) {
+    return 'webp'; // RIFF....WEBP
+  }
+  if (startsWith(bytes, at + 4, [0x66, 0x74, 0x79, 0x70]) && hasAvifBrand(bytes, at)) return 'avif'; // ....ftyp
   return '';
+}
+
+// An ftyp box whose major or a compatible brand is avif, avis or mif1.
+function hasAvifBrand(bytes, at) {
+  const size = ((bytes[at] << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) | bytes[at + 3]) >>> 0;
+  const end = Math.min(at + size, bytes.length, at + 8 + 4 * 64);
+  for (let p = at + 8; p + 4 <= end; p += p === at + 8 ? 8 : 4) {
+    const brand = String.fromCharCode(bytes[p], bytes[p + 1], bytes[p + 2], bytes[p + 3]);
+    if (brand === 'avif' || brand === 'avis' || brand === 'mif1') return true;
+  }
+  return false;
 }
 
 // Unscrambles a protected file for a page at `hostname` as its bytes arrive, chunk

@@ -249,6 +249,11 @@ test('image type from the first bytes', () => {
     [[0x42, 0x4d, ...new Array(24).fill(0)], 'bmp'],
     [[0x42, 0x4d, 0, 0], ''], // too short for a bitmap header
     [[0x00, 0x00, 0x01, 0x00], ''], // an icon: not ours
+    [[...'RIFF', 0x1a, 0, 0, 0, ...'WEBPVP8L'].map((c) => (typeof c === 'string' ? c.charCodeAt(0) : c)), 'webp'],
+    [[...'RIFF', 0x1a, 0, 0, 0, ...'WAVEfmt '].map((c) => (typeof c === 'string' ? c.charCodeAt(0) : c)), ''],
+    [[0, 0, 0, 0x1c, ...'ftypavif', 0, 0, 0, 0, ...'avifmif1miaf'].map((c) => (typeof c === 'string' ? c.charCodeAt(0) : c)), 'avif'],
+    [[0, 0, 0, 0x18, ...'ftypheix', 0, 0, 0, 0, ...'heicmif1'].map((c) => (typeof c === 'string' ? c.charCodeAt(0) : c)), 'avif'],
+    [[0, 0, 0, 0x14, ...'ftypisom', 0, 0, 0, 0, ...'avc1'].map((c) => (typeof c === 'string' ? c.charCodeAt(0) : c)), ''], // a video
     [[], ''],
   ];
   for (const [bytes, type] of cases) {
