@@ -11,6 +11,7 @@
 set -euo pipefail
 triplet=${1:?usage: build-lua-mingw.sh TRIPLET}
 case "$triplet" in i686-w64-mingw32|x86_64-w64-mingw32) ;; *) echo "unknown triplet $triplet" >&2; exit 2;; esac
+# shellcheck source=scripts/lib/debian-source.sh
 . "$(dirname "$0")/lib/debian-source.sh"
 
 cflags=(-O2 -DNDEBUG -DLUA_BUILD_AS_DLL -DLUA_COMPAT_5_2)

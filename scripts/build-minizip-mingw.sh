@@ -10,6 +10,7 @@
 set -euo pipefail
 triplet=${1:?usage: build-minizip-mingw.sh TRIPLET}
 case "$triplet" in i686-w64-mingw32|x86_64-w64-mingw32) ;; *) echo "unknown triplet $triplet" >&2; exit 2;; esac
+# shellcheck source=scripts/lib/debian-source.sh
 . "$(dirname "$0")/lib/debian-source.sh"
 
 [ -f "/usr/$triplet/include/zlib.h" ] || { echo "build-minizip-mingw: zlib for $triplet missing (install libz-mingw-w64-dev)" >&2; exit 1; }

@@ -69,7 +69,7 @@ for path in sys.stdin.read().splitlines():
     except UnicodeDecodeError as e:
         report(path, data[:e.start].count(b"\n") + 1, "not UTF-8")
         continue
-    tabs_allowed = re.search(r"(^|/)Makefile[^/]*$|\.mk$", path)
+    tabs_allowed = re.search(r"(^|/)Makefile[^/]*$|\.mk$|\.md$", path)  # Markdown may show a make rule
     for n, line in enumerate(text.split("\n"), 1):
         if line.endswith("\r"):
             report(path, n, "CR LF line end (the tree uses LF)")

@@ -77,7 +77,8 @@ class CliHost : public IConversionHost {
  public:
   // `domain` is the checked host name the files are locked to, empty for keyless files.
   CliHost(const ConvertOptions& o, std::string domain, ConverterSettings& s, RunFlags& flags)
-      : o_(o), domain_(std::move(domain)), s_(s), flags_(flags), bar_(StderrIsTerminal() && !o.verbose && !o.quiet) {}
+      : o_(o), domain_(std::move(domain)), s_(s), flags_(flags),
+        bar_(StderrIsTerminal() && !o.verbose && !o.quiet) {}
 
   bool CheckCurrentStylePage() override {
     StyleCheck check;
@@ -215,11 +216,13 @@ int Convert(const ConvertOptions& o) {
   CImageList images;
   if (!AddInputs(images, o.inputs)) return kExitFailed;
   if (!o.yes && !StdinIsTerminal()) {
-    return UsageError("no terminal to confirm the conversion on; pass --yes to convert without asking");
+    return UsageError(
+        "no terminal to confirm the conversion on; pass --yes to convert without asking");
   }
   const DataFolderLookup data = FindDataFolder(GetProgramFolder());
   if (data.folder.empty()) {
-    std::fprintf(stderr, "vellagard: %s (reinstall the converter)\n", DescribeMissingDataFiles(data).c_str());
+    std::fprintf(stderr, "vellagard: %s (reinstall the converter)\n",
+                 DescribeMissingDataFiles(data).c_str());
     return kExitFailed;
   }
   const std::filesystem::path& program_folder = data.folder;
@@ -274,14 +277,19 @@ void AddConvertCommand(CLI::App& app, int& exit_code) {
   cmd->add_option("--style", o->style, "Presentation style")
       ->check(CLI::IsMember(StyleOptionNames()))
       ->capture_default_str();
-  cmd->add_option("--link", o->link, "Link style: the address opened by a click")->capture_default_str();
-  cmd->add_option("--frame", o->frame, "Link style: where the link opens: self, top, blank or a frame name")
+  cmd->add_option("--link", o->link, "Link style: the address opened by a click")
+      ->capture_default_str();
+  cmd->add_option("--frame", o->frame,
+                  "Link style: where the link opens: self, top, blank or a frame name")
       ->capture_default_str();
   cmd->add_option("--message", o->message, "Text to image / image to text styles: the text")
       ->capture_default_str();
-  cmd->add_option("--second-image", o->second_image, "Image to image style: the image shown on hover");
-  cmd->add_option("--delay", o->delay, "Slideshow style: milliseconds per image")->capture_default_str();
-  cmd->add_option("--loading", o->loading, "Text shown while an image downloads")->capture_default_str();
+  cmd->add_option("--second-image", o->second_image,
+                  "Image to image style: the image shown on hover");
+  cmd->add_option("--delay", o->delay, "Slideshow style: milliseconds per image")
+      ->capture_default_str();
+  cmd->add_option("--loading", o->loading, "Text shown while an image downloads")
+      ->capture_default_str();
   cmd->add_option("--status", o->status, "Caption shown while the pointer is over an image")
       ->capture_default_str();
   cmd->add_option("--background", o->background, "Background and border colour, RRGGBB")

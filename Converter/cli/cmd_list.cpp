@@ -81,9 +81,9 @@ std::string JsonList(const CImageList& list) {
     AppendJsonString(out, item.m_strFileName);
     out += ", \"folder\": ";
     AppendJsonString(out, item.m_strFolder);
-    out += ", \"width\": " + std::to_string(item.m_nWidth) + ", \"height\": " +
-           std::to_string(item.m_nHeight) + ", \"bytes\": " + std::to_string(item.m_nFileSize64) +
-           ", \"protected\": ";
+    out += ", \"width\": " + std::to_string(item.m_nWidth) +
+           ", \"height\": " + std::to_string(item.m_nHeight) +
+           ", \"bytes\": " + std::to_string(item.m_nFileSize64) + ", \"protected\": ";
     AppendJsonString(out, item.m_strProtectedName);
     out += "}";
   }

@@ -61,8 +61,8 @@ std::string WhyProtectFailed(const ProtectOptions& o, std::string& file) {
 
 void AddProtectCommands(CLI::App& app, int& exit_code) {
   auto protect_opts = std::make_shared<ProtectOptions>();
-  CLI::App* protect = app.add_subcommand(
-      "protect", "Write one protected image file from an image file.");
+  CLI::App* protect =
+      app.add_subcommand("protect", "Write one protected image file from an image file.");
   protect->add_option("--domain", protect_opts->domain,
                       "Lock the file to this web domain (default: keyless)");
   protect->add_option("SOURCE", protect_opts->source, "Image file to protect")->required();
@@ -85,8 +85,8 @@ void AddProtectCommands(CLI::App& app, int& exit_code) {
   });
 
   auto unprotect_opts = std::make_shared<ProtectOptions>();
-  CLI::App* unprotect = app.add_subcommand(
-      "unprotect", "Recover the original image from a protected image file.");
+  CLI::App* unprotect =
+      app.add_subcommand("unprotect", "Recover the original image from a protected image file.");
   unprotect->add_option("--domain", unprotect_opts->domain,
                         "Refuse a domain-locked file unless it is locked to this domain");
   unprotect->add_option("SOURCE", unprotect_opts->source, "Protected image file")->required();
@@ -98,7 +98,8 @@ void AddProtectCommands(CLI::App& app, int& exit_code) {
       exit_code = kExitUsage;
       return;
     }
-    const UnprotectResult r = ReadProtectedImageFile(PathFromUtf8(o.source), PathFromUtf8(o.target), domain);
+    const UnprotectResult r =
+        ReadProtectedImageFile(PathFromUtf8(o.source), PathFromUtf8(o.target), domain);
     if (r.error == UnprotectError::None) {
       exit_code = kExitOk;
       return;

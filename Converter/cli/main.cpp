@@ -1,8 +1,8 @@
 // vellagard: the command-line front end of the converter.
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 

@@ -6,8 +6,8 @@
 #include "core/utf8_path.h"
 
 #ifdef _WIN32
-#include <io.h>
 #include <windows.h>
+#include <io.h>
 #include <shellapi.h>
 #else
 #include <spawn.h>
@@ -74,7 +74,8 @@ bool OpenInFileManager(const std::string& folder_utf8) {
   // xdg-open returns once the file manager is asked; a child of ours reaps it.
   const char* argv[] = {"xdg-open", folder_utf8.c_str(), nullptr};
   pid_t pid = 0;
-  if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) {
+  if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
+      0) {
     return false;
   }
   int status = 0;

@@ -26,8 +26,8 @@ std::string TemporaryName() {
     std::random_device rd;
     return (static_cast<unsigned long long>(rd()) << 32) ^ rd();
   }();
-  unsigned long long v =
-      seed ^ static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  unsigned long long v = seed ^ static_cast<unsigned long long>(
+                                    std::chrono::steady_clock::now().time_since_epoch().count());
   v ^= (counter++ + 1) * 0x9E3779B97F4A7C15ULL;
   v ^= v >> 29;
   v *= 0xBF58476D1CE4E5B9ULL;
@@ -53,7 +53,8 @@ void UseNamedTemporaryFilesOnly(bool named_only) { g_named_only = named_only; }
 bool IsTemporaryFileName(std::string_view name) {
   auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
   auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  if (name.size() == kTempPrefix.size() + kTempDigits && name.substr(0, kTempPrefix.size()) == kTempPrefix) {
+  if (name.size() == kTempPrefix.size() + kTempDigits &&
+      name.substr(0, kTempPrefix.size()) == kTempPrefix) {
     return AllOf(name.substr(kTempPrefix.size()), hex);
   }
   // Earlier versions: "." + the target's name + ".vgtmp-" + three numbers joined by '-'.
@@ -72,7 +73,8 @@ bool IsTemporaryFileName(std::string_view name) {
 std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
   std::size_t removed = 0;
   std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
     const std::string name = it->path().filename().u8string();
     if (!IsTemporaryFileName(name)) continue;
     if (RemoveFileUnlessLocked(it->path())) ++removed;
@@ -85,7 +87,8 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
 AtomicFile::~AtomicFile() { Discard(); }
 
 bool AtomicFile::CreateTemporary() {
-  const auto folder = target_.parent_path().empty() ? std::filesystem::path(".") : target_.parent_path();
+  const auto folder =
+      target_.parent_path().empty() ? std::filesystem::path(".") : target_.parent_path();
   if (!g_named_only) {
     errno = 0;
     file_ = CreateUnnamedFile(folder);
@@ -268,12 +271,13 @@ void AtomicFile::Discard() {
   }
 }
 
-FileUpdate CopyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target,
-                              ExistingFile existing) {
+FileUpdate CopyFileAtomically(const std::filesystem::path& source,
+                              const std::filesystem::path& target, ExistingFile existing) {
   std::FILE* in = OpenFileForReading(source);
   if (!in) return FileUpdate::Failed;
   AtomicFile out(target);
-  bool ok = existing == ExistingFile::KeepIfSame ? out.OpenKeepingSame(GetOpenFileLength(in)) : out.Open();
+  bool ok = existing == ExistingFile::KeepIfSame ? out.OpenKeepingSame(GetOpenFileLength(in))
+                                                 : out.Open();
   std::vector<char> buffer(1 << 18);
   while (ok) {
     std::size_t got = std::fread(buffer.data(), 1, buffer.size(), in);

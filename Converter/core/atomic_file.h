@@ -81,7 +81,8 @@ class AtomicFile {
 };
 
 // Copies `source` over `target` through an AtomicFile.
-FileUpdate CopyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target,
+FileUpdate CopyFileAtomically(const std::filesystem::path& source,
+                              const std::filesystem::path& target,
                               ExistingFile existing = ExistingFile::KeepIfSame);
 
 // True for a name that AtomicFile gives its temporary files (".vgtmp-" and 16

@@ -12,8 +12,8 @@
 namespace vg {
 namespace {
 
-constexpr std::string_view kAcceptedExtensions[] = {".gif", ".jpg", ".jpeg", ".png", ".tif",
-                                                   ".webp", ".avif"};
+constexpr std::string_view kAcceptedExtensions[] = {".gif", ".jpg",  ".jpeg", ".png",
+                                                    ".tif", ".webp", ".avif"};
 
 bool IsSeparator(char c) {
 #ifdef _WIN32
@@ -159,8 +159,8 @@ std::unique_ptr<CImageItem> CreateImageItem(std::string_view full_path) {
   item->m_strFileName = std::string(full_path.substr(folder_length));
   const std::size_t dot = ExtensionStart(item->m_strFileName);
   item->m_strBaseName = item->m_strFileName.substr(0, dot);
-  item->m_strProtectedName = MakeSafeName(item->m_strBaseName) + "_" + Pad4(item->m_nWidth) +
-                             "_" + Pad4(item->m_nHeight) + "_C.class";
+  item->m_strProtectedName = MakeSafeName(item->m_strBaseName) + "_" + Pad4(item->m_nWidth) + "_" +
+                             Pad4(item->m_nHeight) + "_C.class";
   return item;
 }
 

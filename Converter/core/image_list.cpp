@@ -83,8 +83,10 @@ std::vector<InputProblem> CImageList::AddPaths(const std::vector<std::string>& i
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     if (!std::filesystem::exists(status)) {
-      const bool missing = !ec || ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
-      problems.push_back({input.empty() ? "''" : input, missing ? std::string("no such file or folder") : ec.message()});
+      const bool missing =
+          !ec || ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
+      problems.push_back({input.empty() ? "''" : input,
+                          missing ? std::string("no such file or folder") : ec.message()});
       continue;
     }
     if (std::filesystem::is_directory(status)) {
@@ -178,8 +180,8 @@ int CImageList::MoveDown(int row) {
 
 std::array<std::string, 5> CImageList::RowTexts(std::size_t i) const {
   const CImageItem& item = *m_items.at(i);
-  return {std::to_string(i + 1), item.m_strFileName, item.m_strFolder,
-          item.GetDimensionsText(), item.GetSizeText()};
+  return {std::to_string(i + 1), item.m_strFileName, item.m_strFolder, item.GetDimensionsText(),
+          item.GetSizeText()};
 }
 
 }  // namespace vg

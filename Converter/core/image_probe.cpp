@@ -244,7 +244,13 @@ bool ProbeBmp(Window& w, ProbeResult& r) {
     return SetSize(r, Le16(h + 4), Le16(h + 6));
   }
   switch (header_size) {
-    case 16: case 40: case 52: case 56: case 64: case 108: case 124: break;
+    case 16:
+    case 40:
+    case 52:
+    case 56:
+    case 64:
+    case 108:
+    case 124: break;
     default: return false;
   }
   const unsigned char* h = w.Get(14, header_size);
@@ -272,7 +278,8 @@ bool ProbeWebp(Window& w, ProbeResult& r) {
     const unsigned char* d = chunk_size >= 10 ? w.Get(20, 10) : nullptr;
     if (!d) return false;
     const std::uint32_t width = 1 + (d[4] | (d[5] << 8) | (static_cast<std::uint32_t>(d[6]) << 16));
-    const std::uint32_t height = 1 + (d[7] | (d[8] << 8) | (static_cast<std::uint32_t>(d[9]) << 16));
+    const std::uint32_t height =
+        1 + (d[7] | (d[8] << 8) | (static_cast<std::uint32_t>(d[9]) << 16));
     return SetSize(r, width, height);
   }
   if (std::memcmp(kind, "VP8L", 4) == 0) {
@@ -368,7 +375,8 @@ bool ProbeAvif(Window& w, ProbeResult& r) {
   Box meta, pitm, iprp, ipco, ipma;
   if (!FindBox(w, ftyp.end, kEnd, "meta", meta) || meta.end - meta.body < 4) return false;
   const std::uint64_t children = meta.body + 4;  // version and flags
-  if (!FindBox(w, children, meta.end, "pitm", pitm) || !FindBox(w, children, meta.end, "iprp", iprp)) {
+  if (!FindBox(w, children, meta.end, "pitm", pitm) ||
+      !FindBox(w, children, meta.end, "iprp", iprp)) {
     return false;
   }
   // pitm: version and flags, then the item id, 16 bits in version 0 and 32 after.
@@ -381,7 +389,8 @@ bool ProbeAvif(Window& w, ProbeResult& r) {
     if (!q) return false;
     primary = Be32(q + 4);
   }
-  if (!FindBox(w, iprp.body, iprp.end, "ipco", ipco) || !FindBox(w, iprp.body, iprp.end, "ipma", ipma)) {
+  if (!FindBox(w, iprp.body, iprp.end, "ipco", ipco) ||
+      !FindBox(w, iprp.body, iprp.end, "ipma", ipma)) {
     return false;
   }
 

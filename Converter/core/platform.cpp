@@ -61,7 +61,8 @@ DataFolderLookup FindDataFolder(const std::filesystem::path& program_folder) {
 
 std::string DescribeMissingDataFiles(const DataFolderLookup& lookup) {
   if (lookup.places.empty()) {
-    return "cannot find template.html and vgi.js: the program cannot tell which folder it runs from";
+    return "cannot find template.html and vgi.js: the program cannot tell which folder it runs "
+           "from";
   }
   std::string text = "cannot find template.html and vgi.js: looked beside the program in ";
   for (std::size_t i = 0; i < lookup.places.size(); ++i) {
@@ -110,7 +111,7 @@ std::int64_t GetOpenFileLength(std::FILE* file) {
 }
 
 bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
-                 std::error_code& ec) {
+                     std::error_code& ec) {
 #ifdef _WIN32
   if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ec.clear();
@@ -175,7 +176,8 @@ bool RemoveFileUnlessLocked(const std::filesystem::path& path) {
   const auto status = std::filesystem::symlink_status(path, ec);
   if (ec || !std::filesystem::is_regular_file(status)) return false;
   const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return false;
   // Fails while the writer has the file open.
   return DeleteFileW(path.c_str()) != 0;
 #else

@@ -40,7 +40,7 @@ std::int64_t GetOpenFileLength(std::FILE* file);
 
 // Renames `from` over `to` in one step, replacing an existing `to`.
 bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
-                 std::error_code& ec);
+                     std::error_code& ec);
 
 // Creates an unnamed file for writing in `folder` (Linux O_TMPFILE), holding the
 // writer's lock (see RemoveFileUnlessLocked). nullptr, with errno set, where the system

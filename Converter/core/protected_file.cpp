@@ -131,7 +131,8 @@ BlockScrambler::BlockScrambler(std::string_view pattern) {
   if (pattern.empty()) return;
   const std::size_t periods = (kTargetMaskSize + pattern.size() - 1) / pattern.size();
   mask_.reserve(periods * pattern.size());
-  for (std::size_t i = 0; i < periods; ++i) mask_.insert(mask_.end(), pattern.begin(), pattern.end());
+  for (std::size_t i = 0; i < periods; ++i)
+    mask_.insert(mask_.end(), pattern.begin(), pattern.end());
   block_size_ = RoundDownTo(kTargetBlockSize, mask_.size());
 }
 
@@ -155,7 +156,8 @@ void ScrambleBlock(unsigned char* data, std::size_t size, std::uint64_t offset,
 
 bool WriteProtectedImageFile(const std::filesystem::path& source,
                              const std::filesystem::path& target, std::string_view key) {
-  return UpdateProtectedImageFile(source, target, key, ExistingFile::KeepIfSame) != FileUpdate::Failed;
+  return UpdateProtectedImageFile(source, target, key, ExistingFile::KeepIfSame) !=
+         FileUpdate::Failed;
 }
 
 FileUpdate UpdateProtectedImageFile(const std::filesystem::path& source,
@@ -183,8 +185,8 @@ FileUpdate UpdateProtectedImageFile(const std::filesystem::path& source,
     const std::int64_t length = GetOpenFileLength(in.get());
     if (length < 1 || length > kMaxProtectedSourceLength) return kFailed;
 
-    const std::string pattern =
-        key.empty() ? KeylessPatternText(static_cast<std::int32_t>(length)) : NormalizeKey(key_text);
+    const std::string pattern = key.empty() ? KeylessPatternText(static_cast<std::int32_t>(length))
+                                            : NormalizeKey(key_text);
     const BlockScrambler scrambler(pattern);
     const std::size_t block = scrambler.block_size();
     unsigned char* const buffer = BlockBuffer(block);
@@ -196,8 +198,9 @@ FileUpdate UpdateProtectedImageFile(const std::filesystem::path& source,
     if (!opened || !out.Write(header)) return kFailed;
     std::int64_t remaining = length;
     while (remaining > 0) {
-      const std::size_t want =
-          remaining < static_cast<std::int64_t>(block) ? static_cast<std::size_t>(remaining) : block;
+      const std::size_t want = remaining < static_cast<std::int64_t>(block)
+                                   ? static_cast<std::size_t>(remaining)
+                                   : block;
       if (!ReadExactly(in.get(), buffer, want)) return kFailed;
       scrambler.Apply(buffer, want);
       if (!out.Write(buffer, want)) return kFailed;
@@ -243,7 +246,8 @@ UnprotectResult ReadProtectedImageFile(const std::filesystem::path& source,
           return result;
         }
         if (c == kKeyTerminator) break;
-        const bool valid = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'g');
+        const bool valid =
+            (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'g');
         if (!valid) {
           result.error = UnprotectError::BadHeader;
           return result;
@@ -278,8 +282,9 @@ UnprotectResult ReadProtectedImageFile(const std::filesystem::path& source,
     }
     std::int64_t remaining = body_length;
     while (remaining > 0) {
-      const std::size_t want =
-          remaining < static_cast<std::int64_t>(block) ? static_cast<std::size_t>(remaining) : block;
+      const std::size_t want = remaining < static_cast<std::int64_t>(block)
+                                   ? static_cast<std::size_t>(remaining)
+                                   : block;
       if (!ReadExactly(in.get(), buffer, want)) {
         result.error = UnprotectError::CannotReadSource;
         return result;

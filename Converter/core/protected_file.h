@@ -82,9 +82,9 @@ FileUpdate UpdateProtectedImageFile(const std::filesystem::path& source,
 enum class UnprotectError {
   None,
   CannotOpenSource,
-  NotProtected,     // too short, or magic, mode or marker wrong
-  BadHeader,        // keyed header without terminator or with bad characters
-  DomainMismatch,   // keyed for another domain than the one asked for
+  NotProtected,    // too short, or magic, mode or marker wrong
+  BadHeader,       // keyed header without terminator or with bad characters
+  DomainMismatch,  // keyed for another domain than the one asked for
   CannotReadSource,
   CannotWriteTarget,
 };

@@ -12,7 +12,8 @@ std::string TrimText(std::string_view text) { return std::string(TrimView(text))
 
 bool IsBlankText(std::string_view text) { return TrimView(text).empty(); }
 
-bool DecodeUtf8Char(std::string_view text, std::size_t i, char32_t& code_point, std::size_t& length) {
+bool DecodeUtf8Char(std::string_view text, std::size_t i, char32_t& code_point,
+                    std::size_t& length) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char b0 = byte(i);
   length = 1;

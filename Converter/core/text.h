@@ -25,7 +25,8 @@ bool IsBlankText(std::string_view text);
 // `length` to the number of bytes it takes. Returns false, with `length` 1, for a byte
 // that does not start a valid sequence: a stray continuation byte, a sequence cut
 // short, an overlong form, a surrogate or a value beyond U+10FFFF.
-bool DecodeUtf8Char(std::string_view text, std::size_t i, char32_t& code_point, std::size_t& length);
+bool DecodeUtf8Char(std::string_view text, std::size_t i, char32_t& code_point,
+                    std::size_t& length);
 
 // The whole text as code points; false for text that is not valid UTF-8.
 bool DecodeUtf8(std::string_view text, std::u32string& out);

@@ -7,8 +7,6 @@ std::filesystem::path PathFromUtf8(std::string_view text) {
   return std::filesystem::u8path(text.begin(), text.end());
 }
 
-std::string PathToUtf8(const std::filesystem::path& path) {
-  return path.u8string();
-}
+std::string PathToUtf8(const std::filesystem::path& path) { return path.u8string(); }
 
 }  // namespace vg

@@ -109,7 +109,8 @@ std::string ParamNumber(std::string_view name, std::int32_t value) {
 }
 
 std::string ParamColor(std::string_view name, std::uint32_t colour) {
-  const std::uint32_t rgb = ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
+  const std::uint32_t rgb =
+      ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
   char buffer[8];
   std::snprintf(buffer, sizeof buffer, "%06X", static_cast<unsigned>(rgb));
   return ParamLine(name, buffer);
@@ -130,15 +131,9 @@ std::string BuildParamBlock(const ConverterSettings& settings,
       block += ParamText("Link", settings.Link);
       block += ParamText("TargetFrame", TargetFrameValue(settings));
       break;
-    case Style::Text2Image:
-      block += ParamText("Message", settings.Text2ImageMessage);
-      break;
-    case Style::Image2Text:
-      block += ParamText("Message", settings.Image2TextMessage);
-      break;
-    case Style::Slideshow:
-      block += ParamNumber("FrameDelay", settings.SlideshowDelay);
-      break;
+    case Style::Text2Image: block += ParamText("Message", settings.Text2ImageMessage); break;
+    case Style::Image2Text: block += ParamText("Message", settings.Image2TextMessage); break;
+    case Style::Slideshow: block += ParamNumber("FrameDelay", settings.SlideshowDelay); break;
     case Style::Image2Image:  // no lines of its own
       break;
   }

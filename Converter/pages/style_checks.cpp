@@ -5,7 +5,8 @@
 namespace vg {
 namespace {
 
-const char* const kKeywords[kStyleCount] = {"ImageLink", "TextFirst", "ImageFirst", "ImageImage", "SlideShow"};
+const char* const kKeywords[kStyleCount] = {"ImageLink", "TextFirst", "ImageFirst", "ImageImage",
+                                            "SlideShow"};
 // The fixed targets of the first three frames; LinkFrame::Other names its own.
 const char* const kFixedTargets[StoredValue(LinkFrame::Other)] = {"_self", "_top", "_blank"};
 
@@ -19,7 +20,9 @@ StyleCheck Refuse(const char* message, StyleCheck::Focus focus) {
 
 }  // namespace
 
-const char* StyleKeyword(Style style) { return kKeywords[StoredValue(StyleOf(StoredValue(style)))]; }
+const char* StyleKeyword(Style style) {
+  return kKeywords[StoredValue(StyleOf(StoredValue(style)))];
+}
 
 std::string TargetFrameValue(const ConverterSettings& settings) {
   const LinkFrame frame = FrameOf(settings.Frame);
@@ -51,7 +54,9 @@ std::int32_t ParseLong(std::string_view text) {
   return static_cast<std::int32_t>(magnitude > kMax ? kMax : magnitude);
 }
 
-std::int32_t ParseBorderWidth(std::string_view field_text) { return ParseLong(TrimText(field_text)); }
+std::int32_t ParseBorderWidth(std::string_view field_text) {
+  return ParseLong(TrimText(field_text));
+}
 
 void CollectOptionFields(ConverterSettings& settings, const OptionFields& fields) {
   settings.MessageLoading = TrimText(fields.loading_message);

@@ -48,7 +48,8 @@ class IConversionHost {
   // Called after image `index` was handled without failing: `written` is false when its
   // protected file and page already held exactly what the run would write and were left
   // untouched. Optional.
-  virtual void OnImageFinished(std::size_t /*index*/, const CImageItem& /*item*/, bool /*written*/) {}
+  virtual void OnImageFinished(std::size_t /*index*/, const CImageItem& /*item*/,
+                               bool /*written*/) {}
 };
 
 // The two flags the window keeps for a run. Stop sets stop_requested.
@@ -69,7 +70,7 @@ enum class RunOutcome {
 struct ConversionInput {
   ConverterSettings& settings;
   const CImageList& images;
-  const std::string& page_template;           // as read by TryLoadPageTemplate
+  const std::string& page_template;             // as read by TryLoadPageTemplate
   const std::filesystem::path& program_folder;  // where the viewer script is copied from
   RunFlags& flags;
   // KeepIfSame leaves every target file that already holds exactly what would be written

@@ -68,7 +68,8 @@ std::string_view HostOfAddress(std::string_view text) {
     for (std::size_t i = 0; i < scheme_end; ++i) {
       const char c = text[i];
       const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-      scheme = scheme && (letter || (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')));
+      scheme = scheme &&
+               (letter || (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')));
     }
     if (scheme) text.remove_prefix(scheme_end + 3);
   }
@@ -168,12 +169,14 @@ DomainNameResult NormalizeDomainName(std::string_view text) {
   const std::string quoted = "\"" + trimmed + "\"";
   std::string name;
   for (const std::u32string& raw : labels) {
-    if (raw.empty()) return Refuse("The domain name " + quoted + " has an empty part between dots.");
+    if (raw.empty())
+      return Refuse("The domain name " + quoted + " has an empty part between dots.");
     std::u32string label;
     bool ascii = true;
     for (char32_t c : raw) {
       const char32_t folded = FoldCase(c);
-      const bool allowed_ascii = (folded >= 'a' && folded <= 'z') || (folded >= '0' && folded <= '9') || folded == '-';
+      const bool allowed_ascii =
+          (folded >= 'a' && folded <= 'z') || (folded >= '0' && folded <= '9') || folded == '-';
       if (c < 0x80 && !allowed_ascii) {
         const std::string shown = c == ' ' ? "a space" : "\"" + EncodeUtf8(c) + "\"";
         return Refuse("The domain name " + quoted + " contains " + shown +
@@ -192,7 +195,8 @@ DomainNameResult NormalizeDomainName(std::string_view text) {
       for (char32_t c : label) encoded += static_cast<char>(c);
     } else {
       encoded = PunycodeEncode(label);
-      if (encoded.empty()) return Refuse("The domain name " + quoted + " has a part that is too long.");
+      if (encoded.empty())
+        return Refuse("The domain name " + quoted + " has a part that is too long.");
       encoded = "xn--" + encoded;
     }
     if (encoded.front() == '-' || encoded.back() == '-') {
@@ -204,7 +208,8 @@ DomainNameResult NormalizeDomainName(std::string_view text) {
     if (!name.empty()) name += '.';
     name += encoded;
   }
-  if (name.size() > kMaxNameLength) return Refuse("The domain name " + quoted + " is longer than 253 characters.");
+  if (name.size() > kMaxNameLength)
+    return Refuse("The domain name " + quoted + " is longer than 253 characters.");
   if (NormalizeKey(name).empty()) {
     return Refuse("The domain name " + quoted + " has no letters or digits to lock the images to.");
   }

@@ -31,7 +31,7 @@ struct ConverterSettings {
   std::uint32_t TextColor = 0xFFFFFF;
   std::int32_t BorderWidth = 0;
   bool DomainLock = false;
-  std::int32_t Domain = 0;             // index into the domain list; -1 for none
+  std::int32_t Domain = 0;  // index into the domain list; -1 for none
   std::string Target;
   bool OpenTargetFolderOnCompletion = false;
   std::string Watermark;  // drawn across every picture by the viewer; empty for none
@@ -52,7 +52,8 @@ class ISettingsStore {
   virtual std::string ReadText(std::string_view section, std::string_view entry,
                                std::string_view default_value) = 0;
   virtual void WriteInt(std::string_view section, std::string_view entry, std::int32_t value) = 0;
-  virtual void WriteText(std::string_view section, std::string_view entry, std::string_view value) = 0;
+  virtual void WriteText(std::string_view section, std::string_view entry,
+                         std::string_view value) = 0;
 };
 
 // A store held in memory, for tests and for runs that must not touch the user's own
@@ -123,11 +124,11 @@ inline constexpr const char* kLocalhostDomain = "localhost";
 
 // Fills the record and the window position from the store: the "General" entries from
 // Link to OpenTargetFolderOnCompletion, then "Layout" Left and Top, then
-// PresentationStyle, then Watermark (added later, so read after the others). Missing entries give the record's defaults. DomainLock and
-// OpenTargetFolderOnCompletion count as set for any non-zero value. A PresentationStyle
-// outside 0 to 4 or a Frame outside 0 to 3 (only possible by editing the store) is
-// replaced by its default, so nothing downstream ever sees it. Domain is kept as
-// stored; CorrectDomainIndex fixes it once the domain list is known.
+// PresentationStyle, then Watermark (added later, so read after the others). Missing entries give
+// the record's defaults. DomainLock and OpenTargetFolderOnCompletion count as set for any non-zero
+// value. A PresentationStyle outside 0 to 4 or a Frame outside 0 to 3 (only possible by editing the
+// store) is replaced by its default, so nothing downstream ever sees it. Domain is kept as stored;
+// CorrectDomainIndex fixes it once the domain list is known.
 void LoadSettings(ISettingsStore& store, ConverterSettings& settings, WindowPosition& position);
 
 // Writes every entry, changed or not: "Layout" Left and Top first, then "General" in
@@ -156,6 +157,7 @@ void CorrectDomainIndex(ConverterSettings& settings, std::size_t list_size);
 
 // The key a run locks its files to: the chosen list entry when DomainLock is set and
 // Domain selects an entry, otherwise empty text (keyless files).
-std::string GetDomainKey(const ConverterSettings& settings, const std::vector<std::string>& domain_list);
+std::string GetDomainKey(const ConverterSettings& settings,
+                         const std::vector<std::string>& domain_list);
 
 }  // namespace vg

@@ -15,8 +15,8 @@
 namespace vg::ui {
 
 CAboutDlg::CAboutDlg(wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, wxString("About ") + kProgramTitle, wxDefaultPosition, wxDefaultSize,
-               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
+    : wxDialog(parent, wxID_ANY, wxString("About ") + kProgramTitle, wxDefaultPosition,
+               wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
   SetClientSize(DialogSize(this, 337, 89));
   auto place = [this](int x, int y, int w, int h) { return DialogRect(this, x, y, w, h); };
 
@@ -25,16 +25,16 @@ CAboutDlg::CAboutDlg(wxWindow* parent)
   new wxStaticBitmap(this, wxID_STATIC, icon, r.GetPosition(), r.GetSize());
 
   r = place(40, 8, 291, 8);
-  m_textCopyright = new wxStaticText(this, IDC_ABOUT_COPYRIGHT, wxEmptyString, r.GetPosition(), r.GetSize(),
-                                     wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+  m_textCopyright = new wxStaticText(this, IDC_ABOUT_COPYRIGHT, wxEmptyString, r.GetPosition(),
+                                     r.GetSize(), wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
   m_textCopyright->SetLabelText("...(c) info...");
   r = place(8, 36, 323, 14);
-  m_textVersion = new wxStaticText(this, IDC_ABOUT_VERSION, wxEmptyString, r.GetPosition(), r.GetSize(),
-                                   wxST_NO_AUTORESIZE);
+  m_textVersion = new wxStaticText(this, IDC_ABOUT_VERSION, wxEmptyString, r.GetPosition(),
+                                   r.GetSize(), wxST_NO_AUTORESIZE);
   m_textVersion->SetLabelText("...version info...");
   r = place(8, 68, 70, 14);
-  m_link = new wxHyperlinkCtrl(this, IDC_ABOUT_LINK, "Check for updates", wxEmptyString, r.GetPosition(),
-                               r.GetSize(), wxHL_ALIGN_LEFT | wxHL_CONTEXTMENU);
+  m_link = new wxHyperlinkCtrl(this, IDC_ABOUT_LINK, "Check for updates", wxEmptyString,
+                               r.GetPosition(), r.GetSize(), wxHL_ALIGN_LEFT | wxHL_CONTEXTMENU);
   r = place(281, 68, 50, 14);
   wxButton* ok = new wxButton(this, wxID_OK, "OK", r.GetPosition(), r.GetSize());
   ok->SetDefault();

@@ -31,7 +31,8 @@ const wxIconBundle& GetAppIconBundle() {
 }
 
 wxBitmap GetAppIconBitmap(int size) {
-  const wxIcon icon = GetAppIconBundle().GetIcon(wxSize(size, size), wxIconBundle::FALLBACK_NEAREST_LARGER);
+  const wxIcon icon =
+      GetAppIconBundle().GetIcon(wxSize(size, size), wxIconBundle::FALLBACK_NEAREST_LARGER);
   if (!icon.IsOk()) return wxBitmap();
   wxBitmap bitmap(icon);
   if (bitmap.GetWidth() != size || bitmap.GetHeight() != size) {

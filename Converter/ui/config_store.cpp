@@ -8,8 +8,8 @@
 #include <wx/config.h>
 #include <wx/fileconf.h>
 #include <wx/log.h>
-#include <wx/stdpaths.h>
 #include <wx/mstream.h>
+#include <wx/stdpaths.h>
 #ifdef __WXMSW__
 #include <wx/msw/regconf.h>
 #endif
@@ -34,7 +34,8 @@ void Prepare(wxConfigBase& config) {
 
 }  // namespace
 
-CConfigSettingsStore::CConfigSettingsStore(std::unique_ptr<wxConfigBase> config, std::filesystem::path file)
+CConfigSettingsStore::CConfigSettingsStore(std::unique_ptr<wxConfigBase> config,
+                                           std::filesystem::path file)
     : m_config(std::move(config)), m_file(std::move(file)) {
   Prepare(*m_config);
 }
@@ -62,7 +63,8 @@ std::unique_ptr<CConfigSettingsStore> CConfigSettingsStore::OpenUserStore() {
 #endif
 }
 
-std::unique_ptr<CConfigSettingsStore> CConfigSettingsStore::OpenFile(const std::filesystem::path& file) {
+std::unique_ptr<CConfigSettingsStore> CConfigSettingsStore::OpenFile(
+    const std::filesystem::path& file) {
   std::string bytes;
   {
     std::ifstream in(file, std::ios::binary);
@@ -93,12 +95,14 @@ std::string CConfigSettingsStore::ReadText(std::string_view section, std::string
   return FromWx(value);
 }
 
-void CConfigSettingsStore::WriteInt(std::string_view section, std::string_view entry, std::int32_t value) {
+void CConfigSettingsStore::WriteInt(std::string_view section, std::string_view entry,
+                                    std::int32_t value) {
   m_config->Write(Key(section, entry), static_cast<long>(value));
   m_dirty = true;
 }
 
-void CConfigSettingsStore::WriteText(std::string_view section, std::string_view entry, std::string_view value) {
+void CConfigSettingsStore::WriteText(std::string_view section, std::string_view entry,
+                                     std::string_view value) {
   m_config->Write(Key(section, entry), ToWx(std::string(value)));
   m_dirty = true;
 }

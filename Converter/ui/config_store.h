@@ -28,8 +28,10 @@ class CConfigSettingsStore : public ISettingsStore {
   // Where OpenUserStore keeps the file on systems without a registry.
   static std::filesystem::path UserStoreFile();
 
-  std::int32_t ReadInt(std::string_view section, std::string_view entry, std::int32_t default_value) override;
-  std::string ReadText(std::string_view section, std::string_view entry, std::string_view default_value) override;
+  std::int32_t ReadInt(std::string_view section, std::string_view entry,
+                       std::int32_t default_value) override;
+  std::string ReadText(std::string_view section, std::string_view entry,
+                       std::string_view default_value) override;
   void WriteInt(std::string_view section, std::string_view entry, std::int32_t value) override;
   void WriteText(std::string_view section, std::string_view entry, std::string_view value) override;
 

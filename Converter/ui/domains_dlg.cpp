@@ -7,16 +7,18 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "settings/domain_name.h"
 #include "settings/settings.h"
 #include "ui/dialog_units.h"
-#include "settings/domain_name.h"
 #include "ui/ui_ids.h"
 #include "ui/ui_services.h"
 
 namespace vg::ui {
 
-CDlgDomains::CDlgDomains(wxWindow* parent, IUiServices& services, const std::vector<std::string>& names)
-    : wxDialog(parent, wxID_ANY, "Domain names", wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE),
+CDlgDomains::CDlgDomains(wxWindow* parent, IUiServices& services,
+                         const std::vector<std::string>& names)
+    : wxDialog(parent, wxID_ANY, "Domain names", wxDefaultPosition, wxDefaultSize,
+               wxDEFAULT_DIALOG_STYLE),
       m_services(services) {
   // Names stored by an older version or edited by hand are shown as they are; only
   // new names go through the check.
@@ -31,7 +33,8 @@ CDlgDomains::CDlgDomains(wxWindow* parent, IUiServices& services, const std::vec
   SetClientSize(DialogSize(this, 220, 160));
   auto place = [this](int x, int y, int w, int h) { return DialogRect(this, x, y, w, h); };
   wxRect r = place(7, 7, 206, 10);
-  new wxStaticText(this, wxID_STATIC, "Domain names offered for locking (\"localhost\" is always offered):",
+  new wxStaticText(this, wxID_STATIC,
+                   "Domain names offered for locking (\"localhost\" is always offered):",
                    r.GetPosition(), r.GetSize(), wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
   r = place(7, 20, 150, 98);
   m_listNames = new wxListBox(this, IDC_DOMAINS_LIST, r.GetPosition(), r.GetSize(), 0, nullptr,
@@ -76,7 +79,8 @@ bool CDlgDomains::AddName() {
     if (found == m_names.end()) {
       m_names.push_back(result.name);
       std::sort(m_names.begin(), m_names.end());
-      index = static_cast<int>(std::find(m_names.begin(), m_names.end(), result.name) - m_names.begin());
+      index = static_cast<int>(std::find(m_names.begin(), m_names.end(), result.name) -
+                               m_names.begin());
     } else {
       index = static_cast<int>(found - m_names.begin());
     }

@@ -15,10 +15,8 @@ struct Column {
   wxListColumnFormat format;
 };
 const Column kColumns[] = {
-    {"#", 40, wxLIST_FORMAT_LEFT},
-    {"File Name", 120, wxLIST_FORMAT_LEFT},
-    {"Folder", 180, wxLIST_FORMAT_LEFT},
-    {"Width x Height", 86, wxLIST_FORMAT_RIGHT},
+    {"#", 40, wxLIST_FORMAT_LEFT},          {"File Name", 120, wxLIST_FORMAT_LEFT},
+    {"Folder", 180, wxLIST_FORMAT_LEFT},    {"Width x Height", 86, wxLIST_FORMAT_RIGHT},
     {"File Size", 80, wxLIST_FORMAT_RIGHT},
 };
 
@@ -67,7 +65,8 @@ wxString CImageListView::OnGetItemText(long item, long column) const {
   return ToWx(m_images.RowTexts(static_cast<std::size_t>(item))[static_cast<std::size_t>(column)]);
 }
 
-CColorPreview::CColorPreview(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size)
+CColorPreview::CColorPreview(wxWindow* parent, wxWindowID id, const wxPoint& pos,
+                             const wxSize& size)
     : wxWindow(parent, id, pos, size, wxBORDER_NONE) {
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   Bind(wxEVT_PAINT, &CColorPreview::OnPaint, this);
@@ -79,8 +78,8 @@ void CColorPreview::SetColors(std::uint32_t back_color, std::uint32_t text_color
   Refresh(true);
 }
 
-void CColorPreview::Draw(wxDC& dc, const wxRect& rect, std::uint32_t back_color, std::uint32_t text_color,
-                         const wxFont& font) {
+void CColorPreview::Draw(wxDC& dc, const wxRect& rect, std::uint32_t back_color,
+                         std::uint32_t text_color, const wxFont& font) {
   dc.SetPen(*wxTRANSPARENT_PEN);
   dc.SetBrush(wxBrush(ToWxColour(back_color)));
   dc.DrawRectangle(rect);

@@ -102,7 +102,8 @@ CMainWin::~CMainWin() {
 // used, down to 7 points, so that Start and Close stay within reach.
 void CMainWin::FitFontToScreen() {
   const int display = wxDisplay::GetFromWindow(this);
-  const wxRect area = wxDisplay(display == wxNOT_FOUND ? 0u : static_cast<unsigned>(display)).GetClientArea();
+  const wxRect area =
+      wxDisplay(display == wxNOT_FOUND ? 0u : static_cast<unsigned>(display)).GetClientArea();
   const int title_bar = FromDIP(40);
   wxFont font = GetFont();
   while (font.GetFractionalPointSize() > 7.0 &&
@@ -117,7 +118,8 @@ void CMainWin::CreateControls() {
   auto place = [this](int x, int y, int w, int h) { return DialogRect(this, x, y, w, h); };
   auto label = [this, &place](const char* text, int x, int y, int w, int h) {
     const wxRect r = place(x, y, w, h);
-    return new wxStaticText(this, wxID_STATIC, text, r.GetPosition(), r.GetSize(), wxST_NO_AUTORESIZE);
+    return new wxStaticText(this, wxID_STATIC, text, r.GetPosition(), r.GetSize(),
+                            wxST_NO_AUTORESIZE);
   };
   auto button = [this, &place](int id, const char* text, int x, int y, int w, int h) {
     const wxRect r = place(x, y, w, h);
@@ -142,13 +144,13 @@ void CMainWin::CreateControls() {
   label("Presentation style:", 12, 122, 72, 10);
   for (int i = 0; i < kStyleCount; ++i) {
     r = place(kStyleX[i], 137, kStyleWidth[i], 10);
-    m_radioStyles[i] = new wxRadioButton(this, IDC_STYLE_FIRST + i, StyleLabel(StyleOf(i)), r.GetPosition(),
-                                         r.GetSize(), i == 0 ? wxRB_GROUP : 0);
+    m_radioStyles[i] = new wxRadioButton(this, IDC_STYLE_FIRST + i, StyleLabel(StyleOf(i)),
+                                         r.GetPosition(), r.GetSize(), i == 0 ? wxRB_GROUP : 0);
     KeepNaturalHeight(m_radioStyles[i]);
   }
   r = place(14, 150, 414, 92);
-  m_styleFrame = new wxStaticText(this, IDC_STYLE_FRAME, wxEmptyString, r.GetPosition(), r.GetSize(),
-                                  wxST_NO_AUTORESIZE);
+  m_styleFrame = new wxStaticText(this, IDC_STYLE_FRAME, wxEmptyString, r.GetPosition(),
+                                  r.GetSize(), wxST_NO_AUTORESIZE);
   // The style pages lie on the frame's rectangle and follow it in the tab order.
   m_pages[StoredValue(Style::TargetedLink)] = new CDlgStyleLink(this, r);
   m_pages[StoredValue(Style::Text2Image)] = new CDlgStyleText2Image(this, r);
@@ -169,15 +171,17 @@ void CMainWin::CreateControls() {
   r = place(114, 285, 66, 30);
   m_preview = new CColorPreview(this, IDC_PREVIEW, r.GetPosition(), r.GetSize());
   label("Border width (pixels):", 192, 284, 72, 14);
-  m_editBorderWidth = edit(IDC_BORDER_WIDTH, 264, 284, 54, 14, wxTE_RIGHT, wxTextValidator(wxFILTER_DIGITS));
+  m_editBorderWidth =
+      edit(IDC_BORDER_WIDTH, 264, 284, 54, 14, wxTE_RIGHT, wxTextValidator(wxFILTER_DIGITS));
   r = place(318, 284, 11, 14);
-  m_spinBorderWidth = new CUpDown(this, IDC_BORDER_SPIN, r.GetPosition(), r.GetSize(), m_editBorderWidth,
-                                  kBorderWidthMin, kBorderWidthMax);
+  m_spinBorderWidth = new CUpDown(this, IDC_BORDER_SPIN, r.GetPosition(), r.GetSize(),
+                                  m_editBorderWidth, kBorderWidthMin, kBorderWidthMax);
   label("Watermark:", 192, 301, 72, 14);
   m_editWatermark = edit(IDC_WATERMARK, 264, 301, 170, 14);
 
   r = place(12, 325, 66, 12);
-  m_checkDomainLock = new wxCheckBox(this, IDC_DOMAIN_LOCK, "Lock to domain:", r.GetPosition(), r.GetSize());
+  m_checkDomainLock =
+      new wxCheckBox(this, IDC_DOMAIN_LOCK, "Lock to domain:", r.GetPosition(), r.GetSize());
   KeepNaturalHeight(m_checkDomainLock);
   r = place(88, 325, 170, 14);
   m_comboDomain = new wxChoice(this, IDC_DOMAIN, r.GetPosition(), r.GetSize());
@@ -191,7 +195,8 @@ void CMainWin::CreateControls() {
                                      r.GetPosition(), r.GetSize());
   KeepNaturalHeight(m_checkOpenTarget);
   r = place(12, 380, 312, 14);
-  m_progress = new wxGauge(this, IDC_PROGRESS, 100, r.GetPosition(), r.GetSize(), wxGA_HORIZONTAL | wxGA_SMOOTH);
+  m_progress = new wxGauge(this, IDC_PROGRESS, 100, r.GetPosition(), r.GetSize(),
+                           wxGA_HORIZONTAL | wxGA_SMOOTH);
   m_buttonStart = button(IDC_START, "Start", 330, 380, 50, 14);
   m_buttonStop = button(IDC_STOP, "Stop", 386, 380, 50, 14);
   m_buttonAbout = button(IDC_ABOUT, "About", 12, 404, 50, 14);
@@ -268,7 +273,9 @@ void CMainWin::FillDomainList() {
 void CMainWin::SetDomainNames(const std::vector<std::string>& names) {
   const int selected = m_comboDomain->GetSelection();
   const std::string chosen =
-      selected >= 0 && static_cast<std::size_t>(selected) < m_domainList.size() ? m_domainList[selected] : "";
+      selected >= 0 && static_cast<std::size_t>(selected) < m_domainList.size()
+          ? m_domainList[selected]
+          : "";
   m_domainNames = names;
   m_domainList = BuildDomainList(m_domainNames);
   wxArrayString entries;
@@ -277,7 +284,8 @@ void CMainWin::SetDomainNames(const std::vector<std::string>& names) {
   // The same name stays chosen; when it was removed, "localhost" (always the last entry).
   int index = selected >= 0 ? static_cast<int>(m_domainList.size()) - 1 : wxNOT_FOUND;
   const auto found = std::find(m_domainList.begin(), m_domainList.end(), chosen);
-  if (!chosen.empty() && found != m_domainList.end()) index = static_cast<int>(found - m_domainList.begin());
+  if (!chosen.empty() && found != m_domainList.end())
+    index = static_cast<int>(found - m_domainList.begin());
   m_comboDomain->SetSelection(index);
   // The record follows, so that what is saved (and what a run locks to) is the name shown.
   m_settings.Domain = index;
@@ -381,7 +389,9 @@ void CMainWin::SelectStyle(int style) {
   for (int i = 0; i < kStyleCount; ++i) m_pages[i]->Show(i == style);
 }
 
-void CMainWin::OnStyleButton(wxCommandEvent& event) { SelectStyle(event.GetId() - IDC_STYLE_FIRST); }
+void CMainWin::OnStyleButton(wxCommandEvent& event) {
+  SelectStyle(event.GetId() - IDC_STYLE_FIRST);
+}
 
 void CMainWin::OnBackColor(wxCommandEvent&) {
   std::uint32_t colour = m_buttonBackColor->GetColor();
@@ -446,8 +456,9 @@ void CMainWin::StartConversion() {
     // leaving the window disabled.
     m_flags.running = false;
     UpdateControls();
-    ShowMessage(std::string("The conversion stopped because of an unexpected error:\n\n") + e.what(),
-                MessageIcon::Error);
+    ShowMessage(
+        std::string("The conversion stopped because of an unexpected error:\n\n") + e.what(),
+        MessageIcon::Error);
   }
 }
 
@@ -488,11 +499,13 @@ bool CMainWin::AskYesNo(const std::string& text) { return m_services.AskYesNo(th
 
 void CMainWin::UpdateControls() {
   const bool idle = !m_flags.running;
-  wxWindow* const inputs[] = {
-      m_listImages, m_buttonAddFiles, m_buttonAddFolder, m_buttonRemoveSelected, m_buttonClearList,
-      m_buttonMoveUp, m_buttonMoveDown, m_editMessageLoading, m_editMessageStatus, m_buttonBackColor,
-      m_buttonTextColor, m_editBorderWidth, m_editWatermark, m_checkDomainLock, m_buttonEditDomains,
-      m_editTarget, m_buttonBrowse, m_checkOpenTarget, m_buttonStart, m_buttonAbout, m_buttonClose};
+  wxWindow* const inputs[] = {m_listImages,           m_buttonAddFiles,     m_buttonAddFolder,
+                              m_buttonRemoveSelected, m_buttonClearList,    m_buttonMoveUp,
+                              m_buttonMoveDown,       m_editMessageLoading, m_editMessageStatus,
+                              m_buttonBackColor,      m_buttonTextColor,    m_editBorderWidth,
+                              m_editWatermark,        m_checkDomainLock,    m_buttonEditDomains,
+                              m_editTarget,           m_buttonBrowse,       m_checkOpenTarget,
+                              m_buttonStart,          m_buttonAbout,        m_buttonClose};
   for (wxWindow* w : inputs) w->Enable(idle);
   for (wxRadioButton* r : m_radioStyles) r->Enable(idle);
   for (CStylePage* page : m_pages) page->Enable(idle);
@@ -552,10 +565,8 @@ void CMainWin::OnCharHook(wxKeyEvent& event) {
   switch (event.GetKeyCode()) {
     case WXK_RETURN:
     case WXK_NUMPAD_ENTER:
-    case WXK_ESCAPE:
-      return;  // swallowed: neither closes the window nor presses a button
-    default:
-      event.Skip();
+    case WXK_ESCAPE: return;  // swallowed: neither closes the window nor presses a button
+    default: event.Skip();
   }
 }
 

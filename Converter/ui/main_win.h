@@ -14,8 +14,8 @@
 
 #include <wx/dialog.h>
 
-#include "run/conversion_run.h"
 #include "core/image_list.h"
+#include "run/conversion_run.h"
 #include "settings/settings.h"
 
 class wxButton;
@@ -160,7 +160,7 @@ class CMainWin : public wxDialog, public IConversionHost {
   IUiServices& m_services;
   std::filesystem::path m_programFolder;
   std::string m_pageTemplate;
-  bool m_templateLoaded = false;  // false when template.html could not be read
+  bool m_templateLoaded = false;   // false when template.html could not be read
   std::string m_dataFilesMissing;  // why no place holds template.html and vgi.js, if none does
   ConverterSettings m_settings;
   WindowPosition m_position;

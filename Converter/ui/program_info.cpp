@@ -46,12 +46,13 @@ std::string GetProgramVersionText() {
   if (data.empty()) return {};
   VS_FIXEDFILEINFO* info = nullptr;
   UINT length = 0;
-  if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || info == nullptr ||
-      length < sizeof(VS_FIXEDFILEINFO)) {
+  if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) ||
+      info == nullptr || length < sizeof(VS_FIXEDFILEINFO)) {
     return {};
   }
-  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) +
-         "." + std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
          std::to_string(LOWORD(info->dwFileVersionLS));
 }
 

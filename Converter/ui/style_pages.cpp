@@ -66,7 +66,8 @@ wxRect CStylePage::Place(int x, int y, int width, int height) const {
 
 wxStaticText* CStylePage::AddLabel(const char* text, int x, int y, int width, int height) {
   const wxRect r = Place(x, y, width, height);
-  return new wxStaticText(this, wxID_STATIC, text, r.GetPosition(), r.GetSize(), wxST_NO_AUTORESIZE);
+  return new wxStaticText(this, wxID_STATIC, text, r.GetPosition(), r.GetSize(),
+                          wxST_NO_AUTORESIZE);
 }
 
 // ---------------------------------------------------------------------------------
@@ -79,16 +80,18 @@ CDlgStyleLink::CDlgStyleLink(CMainWin* owner, const wxRect& rect)
   m_editLink = new wxTextCtrl(this, IDC_LINK, wxEmptyString, r.GetPosition(), r.GetSize());
 
   AddLabel("Frame:", 0, 48, 36, 10);
-  const int positions[kLinkFrameCount][3] = {{40, 48, 180}, {40, 62, 180}, {230, 48, 170}, {230, 62, 40}};
+  const int positions[kLinkFrameCount][3] = {
+      {40, 48, 180}, {40, 62, 180}, {230, 48, 170}, {230, 62, 40}};
   for (int i = 0; i < kLinkFrameCount; ++i) {
     r = Place(positions[i][0], positions[i][1], positions[i][2], 10);
-    m_frameButtons[i] = new wxRadioButton(this, IDC_FRAME_FIRST + i, kFrameLabels[i], r.GetPosition(),
-                                          r.GetSize(), i == 0 ? wxRB_GROUP : 0);
+    m_frameButtons[i] = new wxRadioButton(this, IDC_FRAME_FIRST + i, kFrameLabels[i],
+                                          r.GetPosition(), r.GetSize(), i == 0 ? wxRB_GROUP : 0);
     KeepNaturalHeight(m_frameButtons[i]);
     m_frameButtons[i]->Bind(wxEVT_RADIOBUTTON, &CDlgStyleLink::OnFrameButton, this);
   }
   r = Place(272, 60, 138, kBoxHeight);
-  m_editOtherFrame = new wxTextCtrl(this, IDC_OTHER_FRAME, wxEmptyString, r.GetPosition(), r.GetSize());
+  m_editOtherFrame =
+      new wxTextCtrl(this, IDC_OTHER_FRAME, wxEmptyString, r.GetPosition(), r.GetSize());
   m_editOtherFrame->Enable(FrameOf(m_pOwner->Settings().Frame) == LinkFrame::Other);
 }
 
@@ -103,7 +106,8 @@ void CDlgStyleLink::UpdateFromOwner() {
 bool CDlgStyleLink::SaveAndValidate() {
   const StyleCheck check = SaveAndValidateLink(m_pOwner->Settings(), FromWx(m_editLink->GetValue()),
                                                FromWx(m_editOtherFrame->GetValue()));
-  return m_pOwner->ReportStyleCheck(check, check.focus == StyleCheck::Focus::FrameName ? m_editOtherFrame : nullptr);
+  return m_pOwner->ReportStyleCheck(
+      check, check.focus == StyleCheck::Focus::FrameName ? m_editOtherFrame : nullptr);
 }
 
 void CDlgStyleLink::OnFrameButton(wxCommandEvent& event) {
@@ -187,10 +191,11 @@ CDlgStyleSlideshow::CDlgStyleSlideshow(CMainWin* owner, const wxRect& rect)
     : CStylePage(owner, rect, kDescriptionSlideshow) {
   AddLabel("Delay (ms):", 0, kRowY, 40, kBoxHeight);
   wxRect r = Place(44, kRowY, 50, kBoxHeight);
-  m_editDelay = new wxTextCtrl(this, IDC_DELAY, wxEmptyString, r.GetPosition(), r.GetSize(), wxTE_RIGHT,
-                               wxTextValidator(wxFILTER_DIGITS));
+  m_editDelay = new wxTextCtrl(this, IDC_DELAY, wxEmptyString, r.GetPosition(), r.GetSize(),
+                               wxTE_RIGHT, wxTextValidator(wxFILTER_DIGITS));
   r = Place(94, kRowY, 11, kBoxHeight);
-  m_spinDelay = new CUpDown(this, IDC_DELAY_SPIN, r.GetPosition(), r.GetSize(), m_editDelay, 1, 60000);
+  m_spinDelay =
+      new CUpDown(this, IDC_DELAY_SPIN, r.GetPosition(), r.GetSize(), m_editDelay, 1, 60000);
 }
 
 void CDlgStyleSlideshow::UpdateFromOwner() {
@@ -198,8 +203,10 @@ void CDlgStyleSlideshow::UpdateFromOwner() {
 }
 
 bool CDlgStyleSlideshow::SaveAndValidate() {
-  const StyleCheck check = SaveAndValidateSlideshow(m_pOwner->Settings(), FromWx(m_editDelay->GetValue()));
-  return m_pOwner->ReportStyleCheck(check, check.focus == StyleCheck::Focus::Delay ? m_editDelay : nullptr);
+  const StyleCheck check =
+      SaveAndValidateSlideshow(m_pOwner->Settings(), FromWx(m_editDelay->GetValue()));
+  return m_pOwner->ReportStyleCheck(
+      check, check.focus == StyleCheck::Focus::Delay ? m_editDelay : nullptr);
 }
 
 }  // namespace vg::ui

@@ -62,8 +62,9 @@ void CDesktopServices::ShowMessage(wxWindow* parent, const std::string& text, Me
 }
 
 bool CDesktopServices::AskYesNo(wxWindow* parent, const std::string& text, bool yes_is_default) {
-  wxMessageDialog dialog(parent, ToWx(text), kProgramTitle,
-                         wxYES_NO | wxICON_QUESTION | (yes_is_default ? wxYES_DEFAULT : wxNO_DEFAULT));
+  wxMessageDialog dialog(
+      parent, ToWx(text), kProgramTitle,
+      wxYES_NO | wxICON_QUESTION | (yes_is_default ? wxYES_DEFAULT : wxNO_DEFAULT));
   return dialog.ShowModal() == wxID_YES;
 }
 
@@ -79,7 +80,8 @@ bool CDesktopServices::ChooseColour(wxWindow* parent, std::uint32_t& colour) {
 }
 
 bool CDesktopServices::BrowseForFolder(wxWindow* parent, std::string& path) {
-  wxDirDialog dialog(parent, "Choose a folder", ToWx(path), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+  wxDirDialog dialog(parent, "Choose a folder", ToWx(path),
+                     wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
   if (dialog.ShowModal() != wxID_OK) return false;
   path = FromWx(dialog.GetPath());
   return true;

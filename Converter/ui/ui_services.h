@@ -75,7 +75,9 @@ wxColour ToWxColour(std::uint32_t colour);
 std::uint32_t FromWxColour(const wxColour& colour);
 
 // Text between the program (UTF-8) and wxWidgets.
-inline wxString ToWx(const std::string& text) { return wxString::FromUTF8(text.data(), text.size()); }
+inline wxString ToWx(const std::string& text) {
+  return wxString::FromUTF8(text.data(), text.size());
+}
 inline std::string FromWx(const wxString& text) { return text.utf8_string(); }
 
 }  // namespace vg::ui

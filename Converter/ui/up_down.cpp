@@ -39,8 +39,8 @@ void DrawArrow(wxDC& dc, const wxRect& r, bool up, const wxColour& colour) {
 
 CUpDown::CUpDown(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
                  wxTextCtrl* buddy, int minimum, int maximum)
-    : wxControl(parent, id, pos, size, wxBORDER_NONE), m_buddy(buddy), m_min(minimum), m_max(maximum),
-      m_repeat(this) {
+    : wxControl(parent, id, pos, size, wxBORDER_NONE), m_buddy(buddy), m_min(minimum),
+      m_max(maximum), m_repeat(this) {
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   Bind(wxEVT_PAINT, &CUpDown::OnPaint, this);
   Bind(wxEVT_LEFT_DOWN, &CUpDown::OnLeftDown, this);
@@ -59,8 +59,8 @@ void CUpDown::SetRange(int minimum, int maximum) {
 void CUpDown::Step(int direction) {
   if (!m_buddy || !IsEnabled() || !m_buddy->IsEnabled()) return;
   const long long typed = ParseLong(FromWx(m_buddy->GetValue()));
-  const long long value = std::clamp<long long>(std::clamp<long long>(typed, m_min, m_max) + direction,
-                                                m_min, m_max);
+  const long long value =
+      std::clamp<long long>(std::clamp<long long>(typed, m_min, m_max) + direction, m_min, m_max);
   const wxString text = wxString::Format("%lld", value);
   if (text != m_buddy->GetValue()) m_buddy->ChangeValue(text);
   m_buddy->SetInsertionPointEnd();
@@ -79,7 +79,8 @@ void CUpDown::OnPaint(wxPaintEvent&) {
   const int pressed = wxCONTROL_PRESSED;
   renderer.DrawPushButton(this, dc, upper, disabled | (m_held > 0 ? pressed : 0));
   renderer.DrawPushButton(this, dc, lower, disabled | (m_held < 0 ? pressed : 0));
-  const wxColour arrow = wxSystemSettings::GetColour(enabled ? wxSYS_COLOUR_BTNTEXT : wxSYS_COLOUR_GRAYTEXT);
+  const wxColour arrow =
+      wxSystemSettings::GetColour(enabled ? wxSYS_COLOUR_BTNTEXT : wxSYS_COLOUR_GRAYTEXT);
   DrawArrow(dc, upper, true, arrow);
   DrawArrow(dc, lower, false, arrow);
 }
@@ -115,15 +116,10 @@ void CUpDown::StopRepeat() {
 void CUpDown::OnBuddyKey(wxKeyEvent& event) {
   switch (event.GetKeyCode()) {
     case WXK_UP:
-    case WXK_NUMPAD_UP:
-      Step(1);
-      return;
+    case WXK_NUMPAD_UP: Step(1); return;
     case WXK_DOWN:
-    case WXK_NUMPAD_DOWN:
-      Step(-1);
-      return;
-    default:
-      event.Skip();
+    case WXK_NUMPAD_DOWN: Step(-1); return;
+    default: event.Skip();
   }
 }
 

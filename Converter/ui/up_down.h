@@ -16,8 +16,8 @@ namespace vg::ui {
 
 class CUpDown : public wxControl {
  public:
-  CUpDown(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, wxTextCtrl* buddy,
-          int minimum, int maximum);
+  CUpDown(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
+          wxTextCtrl* buddy, int minimum, int maximum);
 
   void SetRange(int minimum, int maximum);
   int GetMin() const { return m_min; }

@@ -41,7 +41,8 @@ double MillisecondsSince(Clock::time_point start) {
 Clock::time_point LaunchTime(Clock::time_point fallback) {
   const char* ns = std::getenv("VG_LAUNCH_NS");
   if (ns == nullptr) return fallback;
-  return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(std::atoll(ns))));
+  return Clock::time_point(
+      std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(std::atoll(ns))));
 }
 
 // Answers the folder picker with one folder and the Yes/No question with Yes.
@@ -87,7 +88,8 @@ int Startup(Clock::time_point launch, bool baseline) {
   });
   window->Show();
   RunUntil([&] { return painted; });
-  std::printf("%s: first paint %.1f ms after launch\n", baseline ? "baseline" : "startup", MillisecondsSince(launch));
+  std::printf("%s: first paint %.1f ms after launch\n", baseline ? "baseline" : "startup",
+              MillisecondsSince(launch));
   delete window;
   return 0;
 }
@@ -136,7 +138,8 @@ int AddFolder(int count, int runs) {
     const bool complete = window->Images().size() == static_cast<std::size_t>(count) &&
                           window->m_listImages->GetItemCount() == count &&
                           !window->m_listImages->GetItemText(count - 1, 3).empty();
-    std::printf("addfolder: %d images added and drawn in %.1f ms%s\n", count, ms, complete ? "" : " (INCOMPLETE)");
+    std::printf("addfolder: %d images added and drawn in %.1f ms%s\n", count, ms,
+                complete ? "" : " (INCOMPLETE)");
     if (!complete) status = 1;
   }
   delete window;

@@ -171,9 +171,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Unescape(l.substr(v + 9, l.size() - 4 - (v + 9)));
     at = end + 2;
   }
-  Check(lines >= 7 + watermark_lines + frames.size() && lines <= 9 + watermark_lines + frames.size(),
-        "number of block lines");
-  Check((block.find("\t<param name=\"Watermark\" value=\"") != std::string::npos) == !s.Watermark.empty(),
+  Check(
+      lines >= 7 + watermark_lines + frames.size() && lines <= 9 + watermark_lines + frames.size(),
+      "number of block lines");
+  Check((block.find("\t<param name=\"Watermark\" value=\"") != std::string::npos) ==
+            !s.Watermark.empty(),
         "watermark line only when set");
 
   const std::string page = vg::BuildPage(tpl, s, frames);

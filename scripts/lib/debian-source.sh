@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Fetches and unpacks a Debian source package once, for the cross-built libraries.
 #
 #   . scripts/lib/debian-source.sh

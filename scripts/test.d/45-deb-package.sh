@@ -37,8 +37,8 @@ trap cleanup EXIT
 # dpkg waits for no one: another apt-get on the machine makes it fail at once on its
 # lock, so a lock failure is retried for a while.
 dpkg_locked() {
-  local try out
-  for try in $(seq 1 60); do
+  local out
+  for _ in $(seq 1 60); do
     if out=$($SUDO dpkg "$@" 2>&1); then return 0; fi
     if ! grep -q 'lock' <<<"$out"; then echo "$out" >&2; return 1; fi
     sleep 5
@@ -55,7 +55,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
 # Computed by dpkg-shlibdeps from the programs: the C library and the window toolkit.
 for lib in libc6 'libstdc\+\+6' 'libwxgtk3\.2'; do
-  grep -Eq "(^|, )$lib[^,]* \(>= " <<<"$depends" || fail "Depends lacks $lib: $depends"
+  grep -Eq "(^|, )${lib}[^,]* \(>= " <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 echo "    Depends: $depends"
 
@@ -118,8 +118,9 @@ mv "$work/unpacked/usr/share/vellagard" "$work/moved-away"
 status=0
 "$work/unpacked/usr/bin/vellagard" convert -y -o "$work/nowhere" "${samples[0]}" 2>"$work/err" || status=$?
 [ "$status" = 1 ] || fail "without its files, convert exited $status"
-grep -qF "$work/unpacked/usr/bin" "$work/err" && grep -qF "$work/unpacked/usr/share/vellagard" "$work/err" ||
+if ! grep -qF "$work/unpacked/usr/bin" "$work/err" || ! grep -qF "$work/unpacked/usr/share/vellagard" "$work/err"; then
   fail "the missing-files error does not name both places: $(cat "$work/err")"
+fi
 echo "    unpacked tree: converts like the build tree; names both places without its files"
 
 # --- lintian: no errors; warnings are shown

@@ -42,9 +42,8 @@ class CCurrentDirGuard {
 }  // namespace
 
 bool BuildEngineArguments(const std::string& commandLine,
-                          const std::vector<std::string>& commandArgs,
-                          const CHandOffValues& values, std::string* text,
-                          std::vector<std::string>* arguments) {
+                          const std::vector<std::string>& commandArgs, const CHandOffValues& values,
+                          std::string* text, std::vector<std::string>* arguments) {
   // Unquoted here; in the string all but the first are quoted.
   std::vector<std::string> handoff;
   handoff.push_back("__QVAOFF:" + std::to_string(values.nDataOffset));
@@ -209,12 +208,9 @@ bool CSetupExtractor::UseSharedBase(const std::string& folder) {
   // Made first and examined only when it was there already: no moment in which someone
   // else could make it between a look and the creation.
   switch (m_platform.CreateSharedDir(folder)) {
-    case ECreateDir::kCreated:
-      return true;
-    case ECreateDir::kFailed:
-      return false;
-    case ECreateDir::kExists:
-      break;
+    case ECreateDir::kCreated: return true;
+    case ECreateDir::kFailed: return false;
+    case ECreateDir::kExists: break;
   }
   // Whoever controls the base can rename or replace what is inside it, the private
   // folder and the engine included, between the extraction and the start.
@@ -229,8 +225,7 @@ bool CSetupExtractor::MakeNumberedFolder(const std::string& base, std::string* f
     if (!CPathText::Fits(candidate + m_platform.Separator() + kEngineFileName)) return false;
     switch (m_platform.GetPathKind(candidate)) {
       case EPathKind::kLink:
-      case EPathKind::kOther:
-        continue;  // never followed, never touched
+      case EPathKind::kOther: continue;  // never followed, never touched
       case EPathKind::kDirectory:
         // A stale folder that holds nothing but an engine program is cleaned and reused;
         // one that holds anything else is passed over. The folder is examined again as it
@@ -238,16 +233,12 @@ bool CSetupExtractor::MakeNumberedFolder(const std::string& base, std::string* f
         if (!m_platform.RemoveStaleFolder(candidate, kEngineFileName)) continue;
         if (m_platform.GetPathKind(candidate) != EPathKind::kAbsent) continue;
         break;
-      case EPathKind::kAbsent:
-        break;
+      case EPathKind::kAbsent: break;
     }
     switch (m_platform.CreatePrivateDir(candidate)) {
-      case ECreateDir::kExists:
-        continue;  // someone else made it in the meantime: never reuse it
-      case ECreateDir::kFailed:
-        return false;
-      case ECreateDir::kCreated:
-        break;
+      case ECreateDir::kExists: continue;  // someone else made it in the meantime: never reuse it
+      case ECreateDir::kFailed: return false;
+      case ECreateDir::kCreated: break;
     }
     if (!m_platform.SetCurrentDir(candidate)) {
       m_platform.RemoveDir(candidate);
@@ -325,17 +316,12 @@ int CSetupExtractor::ExtractPayloadFile(const CPathText& path, std::uint64_t siz
   }
 
   int result = kResultOk;
-  switch (m_hArchive->ExtractTo(path.str(), head, headSize, m_nOffset + headSize,
-                                size - headSize)) {
-    case EExtract::kWritten:
-      break;
-    case EExtract::kNoMemory:
-      return Fail(kResultReadPayload, text::kAllocMemory);
-    case EExtract::kReadFailed:
-      return Fail(kResultReadPayload, texts.szRead);
-    case EExtract::kOpenFailed:
-      result = Fail(kResultWriteFile, texts.szOpen);
-      break;
+  switch (
+      m_hArchive->ExtractTo(path.str(), head, headSize, m_nOffset + headSize, size - headSize)) {
+    case EExtract::kWritten: break;
+    case EExtract::kNoMemory: return Fail(kResultReadPayload, text::kAllocMemory);
+    case EExtract::kReadFailed: return Fail(kResultReadPayload, texts.szRead);
+    case EExtract::kOpenFailed: result = Fail(kResultWriteFile, texts.szOpen); break;
     case EExtract::kWriteFailed:
       // A short file must never be started or loaded.
       result = Fail(kResultWriteFile, texts.szWrite);
@@ -402,12 +388,8 @@ int CSetupExtractor::StartEngine() {
     }
     std::unique_ptr<CEngineProcess> process;
     switch (m_platform.StartProcess(command, &process)) {
-      case EStartResult::kCancelled:
-        result = kResultCancelled;
-        break;
-      case EStartResult::kFailed:
-        result = Fail(kResultWriteFile, text::kStartEngine);
-        break;
+      case EStartResult::kCancelled: result = kResultCancelled; break;
+      case EStartResult::kFailed: result = Fail(kResultWriteFile, text::kStartEngine); break;
       case EStartResult::kStarted: {
         if (m_bWait) process->Wait();
         std::uint32_t code = 0;

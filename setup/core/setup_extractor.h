@@ -86,9 +86,8 @@ struct CHandOffValues {
 // for the hand-off within the 2,048 characters of the string is left out. False when the
 // hand-off alone does not fit; the outputs are then left as they were.
 bool BuildEngineArguments(const std::string& commandLine,
-                          const std::vector<std::string>& commandArgs,
-                          const CHandOffValues& values, std::string* text,
-                          std::vector<std::string>* arguments);
+                          const std::vector<std::string>& commandArgs, const CHandOffValues& values,
+                          std::string* text, std::vector<std::string>* arguments);
 
 class CSetupExtractor {
  public:

@@ -140,7 +140,8 @@ CommandLine ParseCommandLine(const std::wstring& text) {
   // /D= takes the rest of the user's part.
   std::size_t folderAt = std::wstring::npos;
   for (std::size_t i = 0; i + 3 <= user.size(); ++i) {
-    if ((i == 0 || IsBlank(user[i - 1]) || (user[i - 1] == L'"' && (i == 1 || IsBlank(user[i - 2])))) &&
+    if ((i == 0 || IsBlank(user[i - 1]) ||
+         (user[i - 1] == L'"' && (i == 1 || IsBlank(user[i - 2])))) &&
         StartsWithNoCase(user.substr(i), L"/D=")) {
       folderAt = i;
       break;

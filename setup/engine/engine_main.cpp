@@ -62,8 +62,8 @@ int RunRemover(const CommandLine& cl, const std::wstring& self) {
 }
 
 bool StartRemover(const EngineContext& context) {
-  const std::wstring copy = TempFolder() + L"\\vellagard-remove-" +
-                            std::to_wstring(GetCurrentProcessId()) + L".exe";
+  const std::wstring copy =
+      TempFolder() + L"\\vellagard-remove-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
   if (!CopyFileW(context.enginePath.c_str(), copy.c_str(), FALSE)) return false;
   std::wstring command = L"\"" + copy + L"\" __QVREMOVE:" + std::to_wstring(GetCurrentProcessId());
   for (const std::wstring& path : context.removeAfterExit) command += L" \"" + path + L"\"";
@@ -115,11 +115,14 @@ int Run() {
       ui.Message(error + L"\n\nNothing was installed.", MessageKind::Error);
       return kExitBadSetupFile;
     }
-    if (!archive.Read("install.lua", [&](const char* p, std::size_t n) {
-          if (script.size() + n > (1u << 20)) return false;
-          script.append(p, n);
-          return true;
-        }, &error)) {
+    if (!archive.Read(
+            "install.lua",
+            [&](const char* p, std::size_t n) {
+              if (script.size() + n > (1u << 20)) return false;
+              script.append(p, n);
+              return true;
+            },
+            &error)) {
       if (error.empty()) error = L"its install script is larger than 1 MiB.";
       ui.Message(L"The setup file " + cl.handOff.archivePath + L" cannot be used: " + error +
                      L"\n\nNothing was installed.",
@@ -133,14 +136,17 @@ int Run() {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-      ui.Message(L"This program is started by setup.exe, or it removes an installed program "
-                 L"with the uninstall script beside it; there is no " + path + L".",
-                 MessageKind::Error);
+      ui.Message(
+          L"This program is started by setup.exe, or it removes an installed program "
+          L"with the uninstall script beside it; there is no " +
+              path + L".",
+          MessageKind::Error);
       return kExitUsage;
     }
     char buf[65536];
     DWORD got = 0;
-    while (ReadFile(file, buf, sizeof buf, &got, nullptr) && got > 0 && script.size() < (1u << 20)) {
+    while (ReadFile(file, buf, sizeof buf, &got, nullptr) && got > 0 &&
+           script.size() < (1u << 20)) {
       script.append(buf, got);
     }
     CloseHandle(file);

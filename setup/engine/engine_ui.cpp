@@ -58,7 +58,8 @@ bool EngineUi::Message(const std::wstring& text, MessageKind kind, bool silentAn
   UINT flags = MB_OK | MB_ICONINFORMATION;
   if (kind == MessageKind::Error) flags = MB_OK | MB_ICONERROR;
   if (kind == MessageKind::Question) flags = MB_YESNO | MB_ICONQUESTION;
-  const int answer = MessageBoxW(m_window, text.c_str(), m_caption.c_str(), flags | MB_SETFOREGROUND);
+  const int answer =
+      MessageBoxW(m_window, text.c_str(), m_caption.c_str(), flags | MB_SETFOREGROUND);
   return kind == MessageKind::Question ? answer == IDYES : true;
 }
 
@@ -103,22 +104,19 @@ bool EngineUi::Progress(double done, double total, const std::wstring& text) {
     RECT r = {0, 0, 440, 120};
     AdjustWindowRectEx(&r, style, FALSE, 0);
     const int w = r.right - r.left, h = r.bottom - r.top;
-    m_window = CreateWindowExW(0, kWindowClass, m_caption.c_str(), style,
-                               (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                               (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, nullptr, nullptr,
-                               instance, nullptr);
+    m_window = CreateWindowExW(
+        0, kWindowClass, m_caption.c_str(), style, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+        (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, nullptr, nullptr, instance, nullptr);
     if (!m_window) return true;  // no window to show, the work goes on
     SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    m_text = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP |
-                                                     SS_PATHELLIPSIS,
-                             16, 14, 408, 20, m_window, reinterpret_cast<HMENU>(kTextId), instance,
-                             nullptr);
+    m_text = CreateWindowExW(
+        0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS, 16, 14, 408,
+        20, m_window, reinterpret_cast<HMENU>(kTextId), instance, nullptr);
     m_bar = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 16, 40, 408, 20,
                             m_window, reinterpret_cast<HMENU>(kBarId), instance, nullptr);
-    HWND cancel = CreateWindowExW(0, L"BUTTON", L"Cancel",
-                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 334, 78,
-                                  90, 28, m_window, reinterpret_cast<HMENU>(IDCANCEL), instance,
-                                  nullptr);
+    HWND cancel = CreateWindowExW(
+        0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 334, 78, 90,
+        28, m_window, reinterpret_cast<HMENU>(IDCANCEL), instance, nullptr);
     SendMessageW(m_bar, PBM_SETRANGE32, 0, 1000);
     for (HWND control : {m_text, cancel}) {
       if (m_font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
@@ -127,7 +125,11 @@ bool EngineUi::Progress(double done, double total, const std::wstring& text) {
     SetForegroundWindow(m_window);
   }
   const double share = total > 0 ? done / total : 0;
-  SendMessageW(m_bar, PBM_SETPOS, static_cast<WPARAM>(share < 0 ? 0 : share > 1 ? 1000 : share * 1000), 0);
+  SendMessageW(m_bar, PBM_SETPOS,
+               static_cast<WPARAM>(share < 0   ? 0
+                                   : share > 1 ? 1000
+                                               : share * 1000),
+               0);
   SetWindowTextW(m_text, text.c_str());
   Pump();
   if (m_cancelAsked) {

@@ -21,9 +21,9 @@ bool LoadLuaLibrary(const std::wstring& path, std::wstring* error) {
   }
   LuaLibrary lib;
   std::wstring missing;
-#define VG_LUA_RESOLVE(name)                                                      \
-  lib.name = reinterpret_cast<decltype(lib.name)>(                                \
-      reinterpret_cast<void*>(GetProcAddress(module, #name)));                    \
+#define VG_LUA_RESOLVE(name)                                   \
+  lib.name = reinterpret_cast<decltype(lib.name)>(             \
+      reinterpret_cast<void*>(GetProcAddress(module, #name))); \
   if (!lib.name) missing += (missing.empty() ? L"" : L", ") + std::wstring(L"" #name);
   VG_LUA_FUNCTIONS(VG_LUA_RESOLVE)
 #undef VG_LUA_RESOLVE

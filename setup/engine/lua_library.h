@@ -14,15 +14,17 @@ extern "C" {
 
 namespace vgengine {
 
-#define VG_LUA_FUNCTIONS(X)                                                              \
-  X(luaL_newstate) X(lua_close) X(luaL_requiref) X(luaopen_base) X(luaopen_table)        \
-  X(luaopen_string) X(luaopen_math) X(luaopen_utf8) X(luaL_loadbufferx) X(lua_pcallk)    \
-  X(lua_settop) X(lua_gettop) X(lua_pushcclosure) X(lua_setglobal) X(lua_setfield)       \
-  X(lua_getfield) X(lua_createtable) X(lua_pushstring) X(lua_pushlstring)                \
-  X(lua_pushinteger) X(lua_pushboolean) X(lua_pushnil) X(lua_pushvalue) X(lua_tolstring) \
-  X(lua_toboolean) X(lua_tointegerx) X(lua_type) X(luaL_checklstring) X(luaL_optlstring) \
-  X(luaL_checkinteger) X(luaL_optinteger) X(luaL_checktype) X(luaL_error) X(lua_rawseti) \
-  X(lua_isinteger) X(luaL_traceback) X(luaL_setfuncs) X(lua_error) X(luaL_checkstack)
+// clang-format off
+#define VG_LUA_FUNCTIONS(X) \
+  X(luaL_newstate) X(lua_close) X(luaL_requiref) X(luaopen_base) X(luaopen_table) \
+  X(luaopen_string) X(luaopen_math) X(luaopen_utf8) X(luaL_loadbufferx) X(lua_pcallk) \
+  X(lua_settop) X(lua_gettop) X(lua_pushcclosure) X(lua_setglobal) X(lua_setfield) \
+  X(lua_getfield) X(lua_createtable) X(lua_pushstring) X(lua_pushlstring) X(lua_pushinteger) \
+  X(lua_pushboolean) X(lua_pushnil) X(lua_pushvalue) X(lua_tolstring) X(lua_toboolean) \
+  X(lua_tointegerx) X(lua_type) X(luaL_checklstring) X(luaL_optlstring) X(luaL_checkinteger) \
+  X(luaL_optinteger) X(luaL_checktype) X(luaL_error) X(lua_rawseti) X(lua_isinteger) \
+  X(luaL_traceback) X(luaL_setfuncs) X(lua_error) X(luaL_checkstack)
+// clang-format on
 
 struct LuaLibrary {
 #define VG_LUA_MEMBER(name) decltype(&::name) name = nullptr;

@@ -28,9 +28,9 @@ std::string Narrow(const std::wstring& text) { return WideToUtf8(text); }
 
 std::string SystemError(DWORD code) {
   wchar_t* text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring message = text ? text : L"";
   if (text) LocalFree(text);
   while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
@@ -78,7 +78,8 @@ std::wstring TempBeside(const std::wstring& path) {
 
 // Puts a completed temporary file in place of `path`.
 void Commit(const std::wstring& temp, const std::wstring& path) {
-  if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!MoveFileExW(temp.c_str(), path.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD code = GetLastError();
     DeleteFileW(temp.c_str());
     throw ScriptError("cannot write " + Narrow(path) + ": " + SystemError(code));
@@ -131,7 +132,8 @@ HKEY RootOf(const std::wstring& key, std::wstring* subKey) {
   const std::size_t slash = key.find(L'\\');
   const std::wstring root = key.substr(0, slash);
   *subKey = slash == std::wstring::npos ? std::wstring() : key.substr(slash + 1);
-  if (subKey->empty()) throw ScriptError("registry key " + Narrow(key) + " names no key below its root");
+  if (subKey->empty())
+    throw ScriptError("registry key " + Narrow(key) + " names no key below its root");
   if (root == L"HKLM" || root == L"HKEY_LOCAL_MACHINE") return HKEY_LOCAL_MACHINE;
   if (root == L"HKCU" || root == L"HKEY_CURRENT_USER") return HKEY_CURRENT_USER;
   throw ScriptError("registry key " + Narrow(key) + " must begin with HKLM\\ or HKCU\\");
@@ -223,11 +225,14 @@ int ReadEntry(lua_State* L) {
   const std::string name = Text(L, 1, "entry");
   std::string data;
   std::wstring error;
-  const bool ok = g_context->archive->Read(name, [&](const char* p, std::size_t n) {
-    if (data.size() + n > kMaxScriptSize) return false;
-    data.append(p, n);
-    return true;
-  }, &error);
+  const bool ok = g_context->archive->Read(
+      name,
+      [&](const char* p, std::size_t n) {
+        if (data.size() + n > kMaxScriptSize) return false;
+        data.append(p, n);
+        return true;
+      },
+      &error);
   if (!ok) throw ScriptError(error.empty() ? name + " is larger than 1 MiB" : Narrow(error));
   lua_pushlstring(L, data.data(), data.size());
   return 1;
@@ -246,8 +251,9 @@ int FileSize(lua_State* L) {
     lua_pushnil(L);
     return 1;
   }
-  lua_pushinteger(L, static_cast<lua_Integer>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
-                                              data.nFileSizeLow));
+  lua_pushinteger(L,
+                  static_cast<lua_Integer>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
+                                           data.nFileSizeLow));
   return 1;
 }
 
@@ -273,12 +279,14 @@ int MakeDirs(lua_State* L) {
     const std::wstring prefix = path.substr(0, slash);
     if (slash > start) {
       const int kind = Kind(prefix);
-      if (kind == 1) throw ScriptError("cannot make the folder " + Narrow(path) + ": " +
-                                       Narrow(prefix) + " is a file");
+      if (kind == 1)
+        throw ScriptError("cannot make the folder " + Narrow(path) + ": " + Narrow(prefix) +
+                          " is a file");
       if (kind == 0) {
         if (!CreateDirectoryW(prefix.c_str(), nullptr)) {
           const DWORD code = GetLastError();
-          for (auto it = created.rbegin(); it != created.rend(); ++it) RemoveDirectoryW(it->c_str());
+          for (auto it = created.rbegin(); it != created.rend(); ++it)
+            RemoveDirectoryW(it->c_str());
           throw ScriptError("cannot make the folder " + Narrow(prefix) + ": " + SystemError(code));
         }
         created.push_back(prefix);
@@ -336,7 +344,8 @@ int ApiCopyFile(lua_State* L) {
   if (!CopyFileW(from.c_str(), temp.c_str(), FALSE)) {
     const DWORD code = GetLastError();
     DeleteFileW(temp.c_str());
-    throw ScriptError("cannot copy " + Narrow(from) + " to " + Narrow(to) + ": " + SystemError(code));
+    throw ScriptError("cannot copy " + Narrow(from) + " to " + Narrow(to) + ": " +
+                      SystemError(code));
   }
   Commit(temp, to);
   return 0;
@@ -389,7 +398,8 @@ int Shortcut(lua_State* L) {
   IShellLinkW* shell = nullptr;
   HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&shell));
-  if (FAILED(hr)) throw ScriptError("cannot make shortcuts here (error " + std::to_string(hr) + ")");
+  if (FAILED(hr))
+    throw ScriptError("cannot make shortcuts here (error " + std::to_string(hr) + ")");
   shell->SetPath(target.c_str());
   if (!arguments.empty()) shell->SetArguments(arguments.c_str());
   if (!folder.empty()) shell->SetWorkingDirectory(folder.c_str());
@@ -405,7 +415,8 @@ int Shortcut(lua_State* L) {
   shell->Release();
   if (FAILED(hr)) {
     DeleteFileW(temp.c_str());
-    throw ScriptError("cannot write the shortcut " + Narrow(link) + " (error " + std::to_string(hr) + ")");
+    throw ScriptError("cannot write the shortcut " + Narrow(link) + " (error " +
+                      std::to_string(hr) + ")");
   }
   Commit(temp, link);
   return 0;
@@ -444,7 +455,8 @@ int RegSet(lua_State* L) {
   }
   RegCloseKey(handle);
   if (status != ERROR_SUCCESS) {
-    throw ScriptError("cannot write " + Narrow(name) + " in " + Narrow(key) + ": " + SystemError(status));
+    throw ScriptError("cannot write " + Narrow(name) + " in " + Narrow(key) + ": " +
+                      SystemError(status));
   }
   return 0;
 }
@@ -538,7 +550,8 @@ int SetCaption(lua_State* L) {
 int RemoveAfterExit(lua_State* L) {
   std::wstring path = Path(L, 1);
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  if (path.find(L'"') != std::wstring::npos) throw ScriptError("a path may not hold a double quote");
+  if (path.find(L'"') != std::wstring::npos)
+    throw ScriptError("a path may not hold a double quote");
   g_context->removeAfterExit.push_back(path);
   return 0;
 }
@@ -596,19 +609,30 @@ int RunScript(EngineContext& context, const std::string& script, const std::stri
     lua_pushnil(L);
     lua_setglobal(L, name);
   }
-  const luaL_Reg functions[] = {
-      {"folder", Wrap<Folder>},           {"entries", Wrap<Entries>},
-      {"extract", Wrap<Extract>},         {"read_entry", Wrap<ReadEntry>},
-      {"exists", Wrap<Exists>},           {"file_size", Wrap<FileSize>},
-      {"make_dirs", Wrap<MakeDirs>},      {"remove_file", Wrap<RemoveFile>},
-      {"remove_dir", Wrap<RemoveDir>},    {"move_file", Wrap<ApiMoveFile>},
-      {"copy_file", Wrap<ApiCopyFile>},      {"write_file", Wrap<WriteTextFile>},
-      {"read_file", Wrap<ReadTextFile>},  {"shortcut", Wrap<Shortcut>},
-      {"reg_set", Wrap<RegSet>},          {"reg_get", Wrap<RegGet>},
-      {"reg_delete_key", Wrap<ApiRegDeleteKey>}, {"progress", Wrap<Progress>},
-      {"progress_close", Wrap<ProgressClose>}, {"message", Wrap<Message>},
-      {"log", Wrap<Log>},                 {"set_caption", Wrap<SetCaption>},
-      {"remove_after_exit", Wrap<RemoveAfterExit>}, {nullptr, nullptr}};
+  const luaL_Reg functions[] = {{"folder", Wrap<Folder>},
+                                {"entries", Wrap<Entries>},
+                                {"extract", Wrap<Extract>},
+                                {"read_entry", Wrap<ReadEntry>},
+                                {"exists", Wrap<Exists>},
+                                {"file_size", Wrap<FileSize>},
+                                {"make_dirs", Wrap<MakeDirs>},
+                                {"remove_file", Wrap<RemoveFile>},
+                                {"remove_dir", Wrap<RemoveDir>},
+                                {"move_file", Wrap<ApiMoveFile>},
+                                {"copy_file", Wrap<ApiCopyFile>},
+                                {"write_file", Wrap<WriteTextFile>},
+                                {"read_file", Wrap<ReadTextFile>},
+                                {"shortcut", Wrap<Shortcut>},
+                                {"reg_set", Wrap<RegSet>},
+                                {"reg_get", Wrap<RegGet>},
+                                {"reg_delete_key", Wrap<ApiRegDeleteKey>},
+                                {"progress", Wrap<Progress>},
+                                {"progress_close", Wrap<ProgressClose>},
+                                {"message", Wrap<Message>},
+                                {"log", Wrap<Log>},
+                                {"set_caption", Wrap<SetCaption>},
+                                {"remove_after_exit", Wrap<RemoveAfterExit>},
+                                {nullptr, nullptr}};
   lua_createtable(L, 0, 40);
   luaL_setfuncs(L, functions, 0);
   const CommandLine& cl = context.commandLine;

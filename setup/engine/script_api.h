@@ -15,9 +15,9 @@ namespace vgengine {
 
 struct EngineContext {
   CommandLine commandLine;
-  std::wstring enginePath;   // this program
+  std::wstring enginePath;  // this program
   std::wstring engineFolder;
-  std::wstring luaPath;      // lua5.3.dll beside it
+  std::wstring luaPath;             // lua5.3.dll beside it
   SetupArchive* archive = nullptr;  // none when uninstalling
   EngineUi* ui = nullptr;
   std::vector<std::wstring> removeAfterExit;  // files and folders for the remover

@@ -21,12 +21,12 @@ std::wstring Utf8ToWide(const std::string& text) {
 
 std::string WideToUtf8(const std::wstring& text) {
   if (text.empty()) return std::string();
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
   if (n <= 0) return std::string();
   std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n,
-                      nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                      nullptr);
   return out;
 }
 
@@ -98,8 +98,8 @@ bool SetupArchive::Open(const std::wstring& path, std::uint64_t offset, std::uin
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (m_region.file == INVALID_HANDLE_VALUE) {
-    *error = L"Cannot open the setup file " + path + L" (error " +
-             std::to_wstring(GetLastError()) + L").";
+    *error = L"Cannot open the setup file " + path + L" (error " + std::to_wstring(GetLastError()) +
+             L").";
     return false;
   }
   LARGE_INTEGER size;
@@ -190,8 +190,9 @@ bool SetupArchive::Open(const std::wstring& path, std::uint64_t offset, std::uin
     }
     seen.push_back(key);
     // Test-read it now: a damaged entry is found before anything is installed.
-    if (!entry.folder && !ReadCurrent(entry.name, entry.size,
-                                      [](const char*, std::size_t) { return true; }, error)) {
+    if (!entry.folder &&
+        !ReadCurrent(
+            entry.name, entry.size, [](const char*, std::size_t) { return true; }, error)) {
       return false;
     }
     m_entries.push_back(entry);
@@ -216,8 +217,8 @@ bool SetupArchive::ReadCurrent(const std::string& name, std::uint64_t expected,
                                const std::function<bool(const char*, std::size_t)>& sink,
                                std::wstring* error) {
   unzFile zip = static_cast<unzFile>(m_zip);
-  const std::wstring damaged = L"The setup file " + m_path + L" is damaged: the data of \"" +
-                               Utf8ToWide(name) + L"\" ";
+  const std::wstring damaged =
+      L"The setup file " + m_path + L" is damaged: the data of \"" + Utf8ToWide(name) + L"\" ";
   if (unzOpenCurrentFile(zip) != UNZ_OK) {
     *error = damaged + L"cannot be found. Download it again.";
     return false;

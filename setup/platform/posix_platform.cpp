@@ -285,14 +285,13 @@ CFolderFacts CPosixPlatform::ExamineFolder(const std::string& path) {
     facts.kind = (errno == ENOENT || errno == ENOTDIR) ? EPathKind::kAbsent : EPathKind::kOther;
     return facts;
   }
-  facts.kind = S_ISLNK(st.st_mode)  ? EPathKind::kLink
+  facts.kind = S_ISLNK(st.st_mode)   ? EPathKind::kLink
                : S_ISDIR(st.st_mode) ? EPathKind::kDirectory
                                      : EPathKind::kOther;
   facts.bOwnedBySystem = st.st_uid == 0;
   // In a folder others may write to, only the sticky bit keeps them from renaming what
   // is not theirs.
-  facts.bOthersMayReplace =
-      (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0;
+  facts.bOthersMayReplace = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0;
   return facts;
 }
 

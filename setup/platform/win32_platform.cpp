@@ -62,8 +62,8 @@ std::string Ansi(const std::string& utf8) {
   DWORD flags = WC_NO_BEST_FIT_CHARS;
   BOOL replaced = FALSE;
   BOOL* replacedOut = &replaced;
-  int n = WideCharToMultiByte(CP_THREAD_ACP, flags, w.c_str(), -1, nullptr, 0, nullptr,
-                              replacedOut);
+  int n =
+      WideCharToMultiByte(CP_THREAD_ACP, flags, w.c_str(), -1, nullptr, 0, nullptr, replacedOut);
   if (n <= 0 && GetLastError() == ERROR_INVALID_PARAMETER) {
     // A code page that takes neither (UTF-8 as the system's ANSI code page): it holds every
     // character, so nothing is replaced.
@@ -73,8 +73,8 @@ std::string Ansi(const std::string& utf8) {
   }
   if (n <= 0 || replaced) return std::string();
   std::string a(static_cast<std::size_t>(n), '\0');
-  if (WideCharToMultiByte(CP_THREAD_ACP, flags, w.c_str(), -1, &a[0], n, nullptr,
-                          replacedOut) != n ||
+  if (WideCharToMultiByte(CP_THREAD_ACP, flags, w.c_str(), -1, &a[0], n, nullptr, replacedOut) !=
+          n ||
       replaced) {
     return std::string();
   }
@@ -85,7 +85,8 @@ std::string Ansi(const std::string& utf8) {
 // Administrators or SYSTEM.
 bool IsSystemSid(PSID sid) {
   return sid && IsValidSid(sid) &&
-         (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsWellKnownSid(sid, WinLocalSystemSid));
+         (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+          IsWellKnownSid(sid, WinLocalSystemSid));
 }
 
 // Whether an access list gives anyone but Administrators and SYSTEM a right to delete or
@@ -404,10 +405,10 @@ CFolderFacts CWin32Platform::ExamineFolder(const std::string& path) {
   CFolderFacts facts;
   // The owner and the access list are read through the same handle whose kind is
   // checked, so they belong to the folder itself, never to what a link points at.
-  HANDLE folder = CreateFileW(Wide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE folder =
+      CreateFileW(Wide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (folder == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     facts.kind = (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
@@ -446,7 +447,7 @@ bool CWin32Platform::RemoveStaleFolder(const std::string& folder, const std::str
   bool removed = false;
   if (KindOfHandle(handle) == EPathKind::kDirectory) {
     DeleteFileW((path + L"\\" + Wide(name)).c_str());  // never follows a link it finds
-    FILE_DISPOSITION_INFO disposition = {TRUE};       // fails unless the folder is empty
+    FILE_DISPOSITION_INFO disposition = {TRUE};        // fails unless the folder is empty
     removed = SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
                                          sizeof disposition) != FALSE;
   }

@@ -93,11 +93,11 @@ TEST(buffer_room, the_byte_after_the_file_never_wraps) {
     bool fits;
   } cases[] = {
       {0, 0, k32, true},
-      {0, k32 - 1, k32, true},            // the buffer is 0xFFFFFFFF bytes
-      {0, k32, k32, false},               // size + 1 would be 0
+      {0, k32 - 1, k32, true},  // the buffer is 0xFFFFFFFF bytes
+      {0, k32, k32, false},     // size + 1 would be 0
       {2000, k32 - 2001, k32, true},
-      {2000, k32 - 2000, k32, false},     // head + size + 1 would be 0
-      {2000, k32 - 1999, k32, false},     // head + size would be 0
+      {2000, k32 - 2000, k32, false},  // head + size + 1 would be 0
+      {2000, k32 - 1999, k32, false},  // head + size would be 0
       {2000, 0x100000000ull, k32, false},
       {k32, 0, k32, false},
       {2000, ~0ull - 1999, ~0ull, false},  // the same on 64 bits

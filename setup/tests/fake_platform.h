@@ -116,7 +116,8 @@ class CFakePlatform : public CLauncherPlatform {
     const std::string prefix = Norm(p) + "\\";
     auto under = [&](const std::string& x) { return x.compare(0, prefix.size(), prefix) == 0; };
     for (auto it = dirs.begin(); it != dirs.end();) it = under(*it) ? dirs.erase(it) : ++it;
-    for (auto it = files.begin(); it != files.end();) it = under(it->first) ? files.erase(it) : ++it;
+    for (auto it = files.begin(); it != files.end();)
+      it = under(it->first) ? files.erase(it) : ++it;
     dirs.erase(Norm(p));
   }
   bool Exists(const std::string& p) const {
@@ -224,8 +225,8 @@ class CFakePlatform : public CLauncherPlatform {
   }
   EPathKind GetPathKind(const std::string& path) override {
     const std::string n = Norm(path);
-    const EPathKind kind = links.count(n)  ? EPathKind::kLink
-                           : dirs.count(n) ? EPathKind::kDirectory
+    const EPathKind kind = links.count(n)   ? EPathKind::kLink
+                           : dirs.count(n)  ? EPathKind::kDirectory
                            : files.count(n) ? EPathKind::kOther
                                             : EPathKind::kAbsent;
     auto swap = swapForLinkAfterLook.find(n);

@@ -130,8 +130,8 @@ TEST_F(handoff_test, the_link_goes_only_into_an_all_users_temp_folder_nobody_els
     bool linked;
   } cases[] = {
       {"missing: made now", [](CFakePlatform&) {}, true},
-      {"owned by Administrators",
-       [](CFakePlatform& f) { f.dirs.insert("C:\\ProgramData\\TEMP"); }, true},
+      {"owned by Administrators", [](CFakePlatform& f) { f.dirs.insert("C:\\ProgramData\\TEMP"); },
+       true},
       {"owned by a user",
        [](CFakePlatform& f) {
          f.dirs.insert("C:\\ProgramData\\TEMP");
@@ -154,8 +154,8 @@ TEST_F(handoff_test, the_link_goes_only_into_an_all_users_temp_folder_nobody_els
     c.arrange(f);
     ex.StartEngine();
     ASSERT_EQ(f.starts.size(), 1u);
-    const std::string handed =
-        c.linked ? "\"__QVAFN:C:\\ProgramData\\TEMP\\setup.exe\"" : "\"__QVAFN:C:\\Downloads\\setup.exe\"";
+    const std::string handed = c.linked ? "\"__QVAFN:C:\\ProgramData\\TEMP\\setup.exe\""
+                                        : "\"__QVAFN:C:\\Downloads\\setup.exe\"";
     EXPECT_NE(f.starts[0].strArguments.find(handed), std::string::npos);
     EXPECT_FALSE(f.HasChildren("D:\\Elsewhere"));
     g_bUnicodePath = false;
@@ -283,8 +283,11 @@ TEST(engine_arguments, command_line_then_the_hand_off) {
     bool lineKept;
   } cases[] = {
       {"no command line", "", {}, handoffText, false},
-      {"two arguments, one quoted", "/W \"two words\"", {"/W", "two words"},
-       "/W \"two words\" " + handoffText, true},
+      {"two arguments, one quoted",
+       "/W \"two words\"",
+       {"/W", "two words"},
+       "/W \"two words\" " + handoffText,
+       true},
       {"a command line that just fits", roomy, {roomy}, roomy + " " + handoffText, true},
       {"one character more: left out", roomy + "b", {roomy + "b"}, handoffText, false},
   };

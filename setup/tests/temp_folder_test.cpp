@@ -123,25 +123,18 @@ TEST_F(temp_folder_test, a_shared_base_is_used_only_when_nobody_else_controls_it
     const std::string base = c.commonBase ? common : fallback;
     f.dirs.insert("D:\\Elsewhere");
     switch (c.state) {
-      case kAbsent:
-        break;
-      case kAdmins:
-        f.dirs.insert(base);
-        break;
+      case kAbsent: break;
+      case kAdmins: f.dirs.insert(base); break;
       case kUser:
         f.dirs.insert(base);
         f.userOwned.insert(base);
         break;
-      case kLink:
-        f.links[base] = "D:\\Elsewhere";
-        break;
+      case kLink: f.links[base] = "D:\\Elsewhere"; break;
       case kOpenAccessList:
         f.dirs.insert(base);
         f.othersMayReplace.insert(base);
         break;
-      case kFile:
-        f.files[base] = "x";
-        break;
+      case kFile: f.files[base] = "x"; break;
     }
     const int result = ex.PrepareTempFolder();
     if (c.expected) {

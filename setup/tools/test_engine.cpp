@@ -126,8 +126,8 @@ std::string FolderSddl(const fs::path& folder) {
   }
   LPWSTR text = nullptr;
   std::string result;
-  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
-                                                           DACL_SECURITY_INFORMATION, &text, nullptr)) {
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
     result = Utf8(text);
     LocalFree(text);
   }

@@ -58,13 +58,12 @@ TEST(cli_convert_test, converts_a_folder_into_a_site) {
   EXPECT_EQ(ReadBytes(std::filesystem::path(out) / "meadow_0480_0360_C.class"),
             ReadBytes(dir / "expected"));
   const std::string page = ReadBytes(std::filesystem::path(out) / "cloud study.html");
-  const std::string block = Param("Style", "ImageLink") +
-                            Param("Link", "https://www.quillmere.example/vellagard/") +
-                            Param("TargetFrame", "_self") + Param("Loading", "Loading...") +
-                            Param("Label", "Quillmere - Protected image") +
-                            Param("TextColor", "FFCC00") + Param("BorderColor", "336699") +
-                            Param("Border", "3") + Param("FrameCount", "1") +
-                            Param("Frame000", "cloud_study_1024_0768_C.class");
+  const std::string block =
+      Param("Style", "ImageLink") + Param("Link", "https://www.quillmere.example/vellagard/") +
+      Param("TargetFrame", "_self") + Param("Loading", "Loading...") +
+      Param("Label", "Quillmere - Protected image") + Param("TextColor", "FFCC00") +
+      Param("BorderColor", "336699") + Param("Border", "3") + Param("FrameCount", "1") +
+      Param("Frame000", "cloud_study_1024_0768_C.class");
   EXPECT_NE(page.find(block), std::string::npos) << page;
   EXPECT_NE(page.find("1024"), std::string::npos);
 }
@@ -77,27 +76,36 @@ TEST(cli_convert_test, styles_write_their_own_lines) {
     std::string page;
     std::string expected;
   } cases[] = {
-      {{"--style", "text-to-image", "--message", " Hover me "}, "lantern.html",
+      {{"--style", "text-to-image", "--message", " Hover me "},
+       "lantern.html",
        Param("Style", "TextFirst") + Param("Message", "Hover me") + Param("Loading", "")},
-      {{"--style", "image-to-text", "--message", "a \"b\" & c"}, "lantern.html",
+      {{"--style", "image-to-text", "--message", "a \"b\" & c"},
+       "lantern.html",
        Param("Style", "ImageFirst") + Param("Message", "a &quot;b&quot; &amp; c")},
-      {{"--style", "link", "--frame", "main", "--link", "https://example.org/"}, "lantern.html",
+      {{"--style", "link", "--frame", "main", "--link", "https://example.org/"},
+       "lantern.html",
        Param("Link", "https://example.org/") + Param("TargetFrame", "main")},
       {{"--style", "link", "--frame", "blank"}, "lantern.html", Param("TargetFrame", "_blank")},
-      {{"--style", "image-to-image", "--second-image", (in / "meadow.png").string()}, "lantern.html",
+      {{"--style", "image-to-image", "--second-image", (in / "meadow.png").string()},
+       "lantern.html",
        Param("Style", "ImageImage") + Param("Loading", "")},
-      {{"--style", "slideshow", "--delay", "250ms"}, "slideshow.html",
+      {{"--style", "slideshow", "--delay", "250ms"},
+       "slideshow.html",
        Param("Style", "SlideShow") + Param("FrameDelay", "250")},
       // The watermark is trimmed as the window trims it, then written as every text
       // value; a blank one writes no line at all.
-      {{"--style", "text-to-image", "--watermark", " \xC2\xA9 Jane & \xE2\x80\x9C" "Co\xE2\x80\x9D "},
+      {{"--style", "text-to-image", "--watermark",
+        " \xC2\xA9 Jane & \xE2\x80\x9C"
+        "Co\xE2\x80\x9D "},
        "lantern.html",
        Param("Label", "Quillmere - Protected image") +
            Param("Watermark", "\xA9 Jane &amp; &#x201C;Co&#x201D;") + Param("TextColor", "FFFFFF")},
-      {{"--style", "slideshow", "--watermark", "Proof"}, "slideshow.html",
+      {{"--style", "slideshow", "--watermark", "Proof"},
+       "slideshow.html",
        Param("Label", "Quillmere - Protected image") + Param("Watermark", "Proof") +
            Param("TextColor", "FFFFFF")},
-      {{"--style", "text-to-image", "--watermark", "   "}, "lantern.html",
+      {{"--style", "text-to-image", "--watermark", "   "},
+       "lantern.html",
        Param("Label", "Quillmere - Protected image") + Param("TextColor", "FFFFFF")},
   };
   for (const auto& c : cases) {
@@ -136,8 +144,10 @@ TEST(cli_convert_test, refusals_exit_2_and_write_nothing) {
       {{"convert", "-y", "-o", out, "--style", "slideshow", "--delay", "-5", gif},
        "Please enter positive integer value!"},
       {{"convert", "-y", "-o", out, "--frame", "   ", gif}, "Please enter frame name!"},
-      {{"convert", "-y", "-o", out, "--style", "image-to-image", gif}, "Please choose an image file!"},
-      {{"convert", "-y", "-o", out, "--domain", "-.-", gif}, "\"-.-\" has a part that starts or ends with a hyphen"},
+      {{"convert", "-y", "-o", out, "--style", "image-to-image", gif},
+       "Please choose an image file!"},
+      {{"convert", "-y", "-o", out, "--domain", "-.-", gif},
+       "\"-.-\" has a part that starts or ends with a hyphen"},
       {{"convert", "-y", "-o", out, "--domain", "https://", gif}, "\"https://\" has no host name"},
       {{"convert", "-y", "-o", out, "--background", "red", gif}, "RRGGBB"},
       {{"convert", "-y", "-o", out, "--style", "fancy", gif}, "--style"},
@@ -159,7 +169,8 @@ TEST(cli_convert_test, failures_exit_1_and_name_the_file) {
   auto r = RunCli({"convert", "-y", "-o", out.string(), (in / "harbour-dusk.jpg").string(),
                    (in / "lantern.gif").string(), (in / "meadow.png").string()});
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err, "vellagard: Error converting input file!\n\n" + (in / "lantern.gif").string() + "\n");
+  EXPECT_EQ(r.err,
+            "vellagard: Error converting input file!\n\n" + (in / "lantern.gif").string() + "\n");
   EXPECT_TRUE(std::filesystem::exists(out / "lantern_0320_0240_C.class"));
   EXPECT_FALSE(std::filesystem::exists(out / "meadow_0480_0360_C.class"));
   EXPECT_FALSE(std::filesystem::exists(out / "vgi.js"));
@@ -196,8 +207,8 @@ TEST(cli_convert_test, finds_its_files_beside_itself_or_in_share_vellagard) {
     }
     // Marks which copy of vgi.js the run takes.
     if (*layout.vgi_from) WriteBytes(dir.path() / layout.vgi_from / "vgi.js", layout.vgi_from);
-    const std::string cmd = test::ShellQuote((dir / "bin" / "vellagard").string()) + " convert -y -o " +
-                            test::ShellQuote((dir / "out").string()) + " " +
+    const std::string cmd = test::ShellQuote((dir / "bin" / "vellagard").string()) +
+                            " convert -y -o " + test::ShellQuote((dir / "out").string()) + " " +
                             test::ShellQuote((kSamples / "lantern.gif").string()) + " 2>" +
                             test::ShellQuote((dir / "err").string());
     const int status = std::system(cmd.c_str());
@@ -221,8 +232,8 @@ TEST(cli_convert_test, finds_its_files_beside_itself_or_in_share_vellagard) {
 TEST(cli_convert_test, verbose_lists_each_image) {
   TempDir dir;
   auto in = CopySamples(dir);
-  auto r = RunCli({"convert", "-y", "-v", "-o", (dir / "out").string(), (in / "lantern.gif").string(),
-                   (in / "quarry.tif").string()});
+  auto r = RunCli({"convert", "-y", "-v", "-o", (dir / "out").string(),
+                   (in / "lantern.gif").string(), (in / "quarry.tif").string()});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err, "[1/2] " + (in / "lantern.gif").string() + ": written\n[2/2] " +
                        (in / "quarry.tif").string() + ": written\n");
@@ -243,17 +254,22 @@ std::map<std::string, ino_t> Inodes(const std::filesystem::path& folder) {
 TEST(cli_convert_test, rerun_writes_only_what_changed) {
   TempDir dir;
   auto in = CopySamples(dir);
-  for (const char* made : {"-size 37x23 gradient:red-blue -define webp:lossless=true " , "-size 41x29 gradient:red-blue "}) {
-    const std::string name = std::string(made).find("webp") != std::string::npos ? "Shore.WEBP" : "dune.avif";
-    const std::string cmd = std::string("convert ") + made + test::ShellQuote((in / name).string()) + " 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd << " (ImageMagick with WebP and AVIF: scripts/install-deps.sh)";
+  for (const char* made : {"-size 37x23 gradient:red-blue -define webp:lossless=true ",
+                           "-size 41x29 gradient:red-blue "}) {
+    const std::string name =
+        std::string(made).find("webp") != std::string::npos ? "Shore.WEBP" : "dune.avif";
+    const std::string cmd =
+        std::string("convert ") + made + test::ShellQuote((in / name).string()) + " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0)
+        << cmd << " (ImageMagick with WebP and AVIF: scripts/install-deps.sh)";
   }
   const auto out = dir / "out";
   auto r = RunCli({"convert", "-y", "-o", out.string(), in.string()});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_TRUE(std::filesystem::exists(out / "Shore_0037_0023_C.class"));
   EXPECT_TRUE(std::filesystem::exists(out / "dune_0041_0029_C.class"));
-  EXPECT_NE(ReadBytes(out / "Shore.html").find("value=\"Shore_0037_0023_C.class\""), std::string::npos);
+  EXPECT_NE(ReadBytes(out / "Shore.html").find("value=\"Shore_0037_0023_C.class\""),
+            std::string::npos);
   const auto first = Inodes(out);
   ASSERT_EQ(first.size(), 15u);
 
@@ -261,7 +277,8 @@ TEST(cli_convert_test, rerun_writes_only_what_changed) {
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(Inodes(out), first);
   std::size_t unchanged = 0;
-  for (std::size_t at = 0; (at = r.err.find(": unchanged\n", at)) != std::string::npos; ++at) ++unchanged;
+  for (std::size_t at = 0; (at = r.err.find(": unchanged\n", at)) != std::string::npos; ++at)
+    ++unchanged;
   EXPECT_EQ(unchanged, 7u) << r.err;
 
   WriteBytes(in / "meadow.png", ReadBytes(in / "meadow.png") + "more");
@@ -270,7 +287,8 @@ TEST(cli_convert_test, rerun_writes_only_what_changed) {
   EXPECT_NE(r.err.find((in / "meadow.png").string() + ": written\n"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find(": written\n"), r.err.rfind(": written\n")) << r.err;  // only that one
   auto now = Inodes(out);
-  for (const auto& [name, inode] : first) EXPECT_EQ(now[name] == inode, name != "meadow_0480_0360_C.class") << name;
+  for (const auto& [name, inode] : first)
+    EXPECT_EQ(now[name] == inode, name != "meadow_0480_0360_C.class") << name;
 
   r = RunCli({"convert", "-y", "--force", "-o", out.string(), in.string()});
   ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -288,9 +306,11 @@ TEST(cli_convert_test, quiet_prints_nothing_but_errors) {
     std::string err;
   } cases[] = {
       {{"convert", "-y", "-q", "-o", out, in.string()}, 0, ""},
-      {{"convert", "-y", "--quiet", "-o", out, (in / "missing.gif").string()}, 1,
+      {{"convert", "-y", "--quiet", "-o", out, (in / "missing.gif").string()},
+       1,
        "vellagard: " + (in / "missing.gif").string() + ": no such file or folder\n"},
-      {{"convert", "-y", "-q", "-o", out, "--style", "slideshow", "--delay", "0", in.string()}, 2,
+      {{"convert", "-y", "-q", "-o", out, "--style", "slideshow", "--delay", "0", in.string()},
+       2,
        "vellagard: Please enter positive integer value!\n"},
   };
   for (const auto& c : cases) {

@@ -25,12 +25,12 @@ TEST(cli_list_test, lists_files_and_folders_in_argument_order) {
 
   // A file is added whatever its type; the folder's files follow in name order; a file
   // given again, or again inside a folder, is listed once.
-  const CliResult r = RunCli({"list", d + "first.bmp", d + "pics", d + "notes.txt",
-                              d + "pics/b.png", d + "first.bmp"});
+  const CliResult r = RunCli(
+      {"list", d + "first.bmp", d + "pics", d + "notes.txt", d + "pics/b.png", d + "first.bmp"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, std::string(kHeader) +
-                       "1\tfirst.bmp\t" + d + "\t5 x 6\t" + std::to_string(14 + 40) + " bytes\tfirst_0005_0006_C.class\n" +
+  EXPECT_EQ(r.out, std::string(kHeader) + "1\tfirst.bmp\t" + d + "\t5 x 6\t" +
+                       std::to_string(14 + 40) + " bytes\tfirst_0005_0006_C.class\n" +
                        "2\tA.gif\t" + d + "pics/\t2 x 3\t13 bytes\tA_0002_0003_C.class\n" +
                        "3\tb.png\t" + d + "pics/\t640 x 48\t33 bytes\tb_0640_0048_C.class\n" +
                        "4\tc.jpg\t" + d + "pics/sub/\t10001 x 3\t2.021 KB\tc_10001_0003_C.class\n" +
@@ -68,7 +68,9 @@ TEST(cli_list_test, json_rows_escape_every_name) {
   WriteBytes(dir / "pics" / "c\x01\x7F.avif", AvifHeader(14, 15));
   WriteBytes(dir / "pics" / "tab\there \xC3\xA9.webp", WebpHeader("VP8L", 12, 13));
   WriteBytes(dir / "notes.txt", "not an image");
-  const auto size = [&](const std::string& name) { return std::to_string(fs::file_size(d + name)); };
+  const auto size = [&](const std::string& name) {
+    return std::to_string(fs::file_size(d + name));
+  };
 
   const CliResult r = RunCli({"list", "--json", d + "pics", d + "notes.txt"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
@@ -76,18 +78,26 @@ TEST(cli_list_test, json_rows_escape_every_name) {
   const std::string p = d + "pics/";
   EXPECT_EQ(r.out,
             "[\n"
-            "  {\"file\": \"a \\\"q\\\"\\\\.gif\", \"folder\": \"" + p +
-                "\", \"width\": 2, \"height\": 3, \"bytes\": 13, \"protected\": \"a_q__0002_0003_C.class\"},\n"
-            "  {\"file\": \"bad\xEF\xBF\xBD.png\", \"folder\": \"" + p +
-                "\", \"width\": 4, \"height\": 5, \"bytes\": 33, \"protected\": \"bad__0004_0005_C.class\"},\n"
-            "  {\"file\": \"c\\u0001\\u007f.avif\", \"folder\": \"" + p +
-                "\", \"width\": 14, \"height\": 15, \"bytes\": " + size("pics/c\x01\x7F.avif") +
+            "  {\"file\": \"a \\\"q\\\"\\\\.gif\", \"folder\": \"" +
+                p +
+                "\", \"width\": 2, \"height\": 3, \"bytes\": 13, \"protected\": "
+                "\"a_q__0002_0003_C.class\"},\n"
+                "  {\"file\": \"bad\xEF\xBF\xBD.png\", \"folder\": \"" +
+                p +
+                "\", \"width\": 4, \"height\": 5, \"bytes\": 33, \"protected\": "
+                "\"bad__0004_0005_C.class\"},\n"
+                "  {\"file\": \"c\\u0001\\u007f.avif\", \"folder\": \"" +
+                p + "\", \"width\": 14, \"height\": 15, \"bytes\": " + size("pics/c\x01\x7F.avif") +
                 ", \"protected\": \"c__0014_0015_C.class\"},\n"
-            "  {\"file\": \"tab\\there \xC3\xA9.webp\", \"folder\": \"" + p +
-                "\", \"width\": 12, \"height\": 13, \"bytes\": 25, \"protected\": \"tab_here__0012_0013_C.class\"},\n"
-            "  {\"file\": \"notes.txt\", \"folder\": \"" + d +
-                "\", \"width\": 0, \"height\": 0, \"bytes\": 12, \"protected\": \"notes_0000_0000_C.class\"}\n"
-            "]\n");
+                "  {\"file\": \"tab\\there \xC3\xA9.webp\", \"folder\": \"" +
+                p +
+                "\", \"width\": 12, \"height\": 13, \"bytes\": 25, \"protected\": "
+                "\"tab_here__0012_0013_C.class\"},\n"
+                "  {\"file\": \"notes.txt\", \"folder\": \"" +
+                d +
+                "\", \"width\": 0, \"height\": 0, \"bytes\": 12, \"protected\": "
+                "\"notes_0000_0000_C.class\"}\n"
+                "]\n");
 
   const CliResult empty = RunCli({"list", "--json", d + "pics/none"});
   EXPECT_EQ(empty.exit_code, 1);  // an input that does not exist, as for the table

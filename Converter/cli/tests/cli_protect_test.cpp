@@ -27,11 +27,17 @@ TEST(cli_protect_test, protect_then_unprotect) {
 
   auto r = RunCli({"protect", src, keyless});
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(ReadBytes(keyless).substr(0, 8), std::string("QLM\x03" "b1Z`"));
+  EXPECT_EQ(ReadBytes(keyless).substr(0, 8), std::string("QLM\x03"
+                                                         "b1Z`"));
   ASSERT_EQ(RunCli({"protect", "--domain", "www.example.com", src, keyed}).exit_code, 0);
   EXPECT_EQ(ReadBytes(keyed)[3], '\x01');
 
-  struct Case { std::string file; std::string domain; int code; std::string err; } cases[] = {
+  struct Case {
+    std::string file;
+    std::string domain;
+    int code;
+    std::string err;
+  } cases[] = {
       {keyless, "", 0, ""},
       {keyless, "anything.example", 0, ""},  // a keyless file is locked to nothing
       {keyed, "", 0, ""},
@@ -60,16 +66,34 @@ TEST(cli_protect_test, errors_name_the_file_and_the_reason) {
   WriteBytes(dir / "ok.gif", "GIF89a");
   WriteBytes(dir / "junk.class", "not protected");
   const std::string missing = (dir / "missing.jpg").string();
-  struct Case { std::vector<std::string> args; int code; std::string named; std::string reason; } cases[] = {
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::string named;
+    std::string reason;
+  } cases[] = {
       {{"protect", missing, (dir / "x").string()}, 1, missing, "no such file"},
       {{"protect", (dir / "empty.gif").string(), (dir / "x").string()}, 1, "empty.gif", "empty"},
-      {{"protect", (dir / "ok.gif").string(), (dir / "nodir" / "x").string()}, 1, "nodir", "target folder"},
-      {{"protect", "--domain", "...", (dir / "ok.gif").string(), (dir / "x").string()}, 2, "...", "domain"},
-      {{"protect", "--domain", "https://", (dir / "ok.gif").string(), (dir / "x").string()}, 2, "https://",
+      {{"protect", (dir / "ok.gif").string(), (dir / "nodir" / "x").string()},
+       1,
+       "nodir",
+       "target folder"},
+      {{"protect", "--domain", "...", (dir / "ok.gif").string(), (dir / "x").string()},
+       2,
+       "...",
+       "domain"},
+      {{"protect", "--domain", "https://", (dir / "ok.gif").string(), (dir / "x").string()},
+       2,
+       "https://",
        "no host name"},
-      {{"unprotect", "--domain", "a b", (dir / "junk.class").string(), (dir / "x").string()}, 2, "a b",
+      {{"unprotect", "--domain", "a b", (dir / "junk.class").string(), (dir / "x").string()},
+       2,
+       "a b",
        "space"},
-      {{"unprotect", (dir / "junk.class").string(), (dir / "x").string()}, 1, "junk.class", "not a protected"},
+      {{"unprotect", (dir / "junk.class").string(), (dir / "x").string()},
+       1,
+       "junk.class",
+       "not a protected"},
       {{"protect", (dir / "ok.gif").string()}, 2, "", "TARGET"},
       {{"frobnicate"}, 2, "", ""},
   };
@@ -86,7 +110,8 @@ TEST(cli_protect_test, errors_name_the_file_and_the_reason) {
 // reports, as the window's domain list does; convert takes the same rule.
 TEST(cli_protect_test, domains_key_to_the_browsers_host_name) {
   TempDir dir;
-  std::filesystem::copy_file(std::filesystem::path(VG_SOURCE_DIR) / "samples" / "lantern.gif", dir / "a.png");
+  std::filesystem::copy_file(std::filesystem::path(VG_SOURCE_DIR) / "samples" / "lantern.gif",
+                             dir / "a.png");
   const std::pair<const char*, const char*> cases[] = {
       {"bücher.de", "xn--bcher-kva.de"},
       {"例え.jp", "xn--r8jz45g.jp"},
@@ -94,15 +119,19 @@ TEST(cli_protect_test, domains_key_to_the_browsers_host_name) {
       {"  Example.ORG  ", "example.org"},
   };
   for (const auto& [typed, host] : cases) {
-    ASSERT_EQ(RunCli({"protect", "--domain", typed, (dir / "a.png").string(), (dir / "a.class").string()}).exit_code, 0)
+    ASSERT_EQ(
+        RunCli({"protect", "--domain", typed, (dir / "a.png").string(), (dir / "a.class").string()})
+            .exit_code,
+        0)
         << typed;
     ASSERT_TRUE(WriteProtectedImageFile(dir / "a.png", dir / "expected.class", host));
     EXPECT_EQ(ReadBytes(dir / "a.class"), ReadBytes(dir / "expected.class")) << typed;
-    auto r = RunCli({"unprotect", "--domain", typed, (dir / "a.class").string(), (dir / "back.png").string()});
+    auto r = RunCli(
+        {"unprotect", "--domain", typed, (dir / "a.class").string(), (dir / "back.png").string()});
     EXPECT_EQ(r.exit_code, 0) << typed << ": " << r.err;
   }
-  auto r = RunCli({"convert", "-y", "--domain", "https://WWW.Example.com/gallery/", "-o", (dir / "site").string(),
-                   (dir / "a.png").string()});
+  auto r = RunCli({"convert", "-y", "--domain", "https://WWW.Example.com/gallery/", "-o",
+                   (dir / "site").string(), (dir / "a.png").string()});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   ASSERT_TRUE(WriteProtectedImageFile(dir / "a.png", dir / "expected.class", "www.example.com"));
   EXPECT_EQ(ReadBytes(dir / "site" / "a_0320_0240_C.class"), ReadBytes(dir / "expected.class"));
@@ -131,8 +160,8 @@ TEST(cli_protect_test, killed_while_writing_leaves_nothing_behind) {
   std::filesystem::create_directories(out);
   pid_t pid = fork();
   if (pid == 0) {
-    execl(test::VellagardExe().c_str(), "vellagard", "protect", big.c_str(), (out / "big.class").c_str(),
-          static_cast<char*>(nullptr));
+    execl(test::VellagardExe().c_str(), "vellagard", "protect", big.c_str(),
+          (out / "big.class").c_str(), static_cast<char*>(nullptr));
     _exit(99);
   }
   // Writing has started once the process holds a file in the target folder.

@@ -27,7 +27,9 @@ inline std::string ShellQuote(const std::string& s) {
   return q + "'";
 }
 
-inline std::filesystem::path VellagardExe() { return std::filesystem::path(VG_BIN_DIR) / "vellagard"; }
+inline std::filesystem::path VellagardExe() {
+  return std::filesystem::path(VG_BIN_DIR) / "vellagard";
+}
 
 // Runs vellagard with `args`; standard input is /dev/null unless `stdin_text` is given.
 inline CliResult RunCli(const std::vector<std::string>& args, const std::string& stdin_text = "",

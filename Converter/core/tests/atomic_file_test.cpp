@@ -55,14 +55,15 @@ TEST(atomic_file_test, longest_name_can_be_written) {
 }
 
 TEST(atomic_file_test, temporary_names) {
-  for (const char* name : {".vgtmp-0123456789abcdef", ".vgtmp-ffffffffffffffff", ".a.jpg.vgtmp-123-4-0",
-                           ".My photo_0800_0600_C.class.vgtmp-99-0-15"}) {
+  for (const char* name : {".vgtmp-0123456789abcdef", ".vgtmp-ffffffffffffffff",
+                           ".a.jpg.vgtmp-123-4-0", ".My photo_0800_0600_C.class.vgtmp-99-0-15"}) {
     EXPECT_TRUE(IsTemporaryFileName(name)) << name;
   }
-  for (const char* name : {"", ".vgtmp-", ".vgtmp-0123456789abcde", ".vgtmp-0123456789abcdef0",
-                           ".vgtmp-0123456789ABCDEF", "vgtmp-0123456789abcdef", ".vgtmp-0123456789abcdeg",
-                           "a.jpg.vgtmp-1-2-3", ".a.jpg.vgtmp-1-2", ".a.jpg.vgtmp-1-2-x", ".a.jpg.vgtmp--2-3",
-                           "..vgtmp-1-2-3", "page.html", ".vgtmp-1-2-3-4"}) {
+  for (const char* name :
+       {"", ".vgtmp-", ".vgtmp-0123456789abcde", ".vgtmp-0123456789abcdef0",
+        ".vgtmp-0123456789ABCDEF", "vgtmp-0123456789abcdef", ".vgtmp-0123456789abcdeg",
+        "a.jpg.vgtmp-1-2-3", ".a.jpg.vgtmp-1-2", ".a.jpg.vgtmp-1-2-x", ".a.jpg.vgtmp--2-3",
+        "..vgtmp-1-2-3", "page.html", ".vgtmp-1-2-3-4"}) {
     EXPECT_FALSE(IsTemporaryFileName(name)) << name;
   }
 }

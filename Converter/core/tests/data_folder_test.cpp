@@ -19,12 +19,16 @@ struct LookupCase {
 TEST(data_folder_test, beside_the_program_first_then_share_vellagard) {
   const LookupCase cases[] = {
       {"build tree", {"bin/template.html", "bin/vgi.js"}, "bin"},
-      {"installed tree", {"share/vellagard/template.html", "share/vellagard/vgi.js"}, "share/vellagard"},
+      {"installed tree",
+       {"share/vellagard/template.html", "share/vellagard/vgi.js"},
+       "share/vellagard"},
       {"beside wins over share",
-       {"bin/template.html", "bin/vgi.js", "share/vellagard/template.html", "share/vellagard/vgi.js"},
+       {"bin/template.html", "bin/vgi.js", "share/vellagard/template.html",
+        "share/vellagard/vgi.js"},
        "bin"},
       {"half a set beside is passed over",
-       {"bin/template.html", "share/vellagard/template.html", "share/vellagard/vgi.js"}, "share/vellagard"},
+       {"bin/template.html", "share/vellagard/template.html", "share/vellagard/vgi.js"},
+       "share/vellagard"},
       {"a folder named like the file is not the file", {"bin/template.html/", "bin/vgi.js"}, ""},
       {"neither place", {"share/template.html", "share/vgi.js", "vgi.js"}, ""},
   };
@@ -57,7 +61,8 @@ TEST(data_folder_test, the_message_names_the_files_and_both_places) {
   EXPECT_NE(text.find("template.html"), std::string::npos) << text;
   EXPECT_NE(text.find("vgi.js"), std::string::npos) << text;
   EXPECT_NE(text.find(PathToUtf8(prefix / "bin")), std::string::npos) << text;
-  EXPECT_NE(text.find(PathToUtf8(prefix.path() / "share" / "vellagard")), std::string::npos) << text;
+  EXPECT_NE(text.find(PathToUtf8(prefix.path() / "share" / "vellagard")), std::string::npos)
+      << text;
 
   // Without a program folder nothing is looked at, and the message says why.
   const auto nowhere = FindDataFolder({});

@@ -178,7 +178,8 @@ inline std::string IsoFullBox(const char* type, unsigned version, std::uint32_t 
 // the first ispe it sees gets the wrong size. `brands` is the major brand followed by
 // the compatible ones; `quarter_turn` adds a rotation by 90 degrees (irot).
 inline std::string AvifHeader(std::uint32_t width, std::uint32_t height,
-                              const std::string& brands = "avifmif1miaf", bool quarter_turn = false) {
+                              const std::string& brands = "avifmif1miaf",
+                              bool quarter_turn = false) {
   std::string ftyp_body = brands.substr(0, 4) + std::string(4, '\0') + brands.substr(4);
   auto ispe = [](std::uint32_t w, std::uint32_t h) {
     std::string b;
@@ -195,9 +196,9 @@ inline std::string AvifHeader(std::uint32_t width, std::uint32_t height,
   entries += quarter_turn ? std::string("\x02\x82\x03", 3) : std::string("\x01\x82", 2);
   std::string hdlr_body(4, '\0');
   hdlr_body += "pict" + std::string(13, '\0');
-  const std::string meta_body = IsoFullBox("hdlr", 0, 0, hdlr_body) +
-                                IsoFullBox("pitm", 0, 0, std::string("\x00\x01", 2)) +
-                                IsoBox("iprp", IsoBox("ipco", props) + IsoFullBox("ipma", 0, 0, entries));
+  const std::string meta_body =
+      IsoFullBox("hdlr", 0, 0, hdlr_body) + IsoFullBox("pitm", 0, 0, std::string("\x00\x01", 2)) +
+      IsoBox("iprp", IsoBox("ipco", props) + IsoFullBox("ipma", 0, 0, entries));
   return IsoBox("ftyp", ftyp_body) + IsoFullBox("meta", 0, 0, meta_body);
 }
 

@@ -59,9 +59,9 @@ TEST(image_item_test, accepted_extensions) {
     const char* path;
     bool accepted;
   } cases[] = {
-      {"/p/a.gif", true},   {"/p/PHOTO.JPG", true}, {"/p/x.Png", true},
-      {"/p/a.jpeg", true},  {"/p/a.TIF", true},     {"/p/.jpg", true},
-      {"/p/a.tiff", false}, {"/p/a.bmp", false},    {"/p/a.png.txt", false},
+      {"/p/a.gif", true},   {"/p/PHOTO.JPG", true},   {"/p/x.Png", true},
+      {"/p/a.jpeg", true},  {"/p/a.TIF", true},       {"/p/.jpg", true},
+      {"/p/a.tiff", false}, {"/p/a.bmp", false},      {"/p/a.png.txt", false},
       {"/p/jpg", false},    {"/p.jpg/readme", false}, {"/p/a.jp\xC3\xA9g", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsAcceptedImageFile(c.path), c.accepted) << c.path;

@@ -111,8 +111,7 @@ TEST(image_list_test, add_folder_ends_on_links_back_to_an_ancestor) {
   CImageList list;
   list.AddFolder(dir.path());
   // Each real folder is walked once, by the first way the walk reaches it.
-  EXPECT_EQ(RelativePaths(list, dir.path()),
-            (std::vector<std::string>{"a/b/deep.gif", "top.gif"}));
+  EXPECT_EQ(RelativePaths(list, dir.path()), (std::vector<std::string>{"a/b/deep.gif", "top.gif"}));
 }
 
 TEST(image_list_test, add_folder_follows_links_to_other_folders) {
@@ -200,10 +199,12 @@ TEST(image_list_test, clear_and_row_texts) {
   CImageList list;
   list.AddImageFile(PathToUtf8(dir / "p.png"));
   list.AddImageFile(PathToUtf8(dir / "gone.gif"));
-  EXPECT_EQ(list.RowTexts(0), (std::array<std::string, 5>{"1", "p.png", PathToUtf8(dir.path()) + "/",
-                                                          "640 x 48", "33 bytes"}));
-  EXPECT_EQ(list.RowTexts(1), (std::array<std::string, 5>{"2", "gone.gif", PathToUtf8(dir.path()) + "/",
-                                                          "ERROR!", "ERROR!"}));
+  EXPECT_EQ(list.RowTexts(0),
+            (std::array<std::string, 5>{"1", "p.png", PathToUtf8(dir.path()) + "/", "640 x 48",
+                                        "33 bytes"}));
+  EXPECT_EQ(list.RowTexts(1),
+            (std::array<std::string, 5>{"2", "gone.gif", PathToUtf8(dir.path()) + "/", "ERROR!",
+                                        "ERROR!"}));
   list.Clear();
   EXPECT_TRUE(list.empty());
   EXPECT_TRUE(list.AddImageFile(PathToUtf8(dir / "p.png")));

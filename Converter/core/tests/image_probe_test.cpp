@@ -72,7 +72,8 @@ std::vector<Valid> ValidHeaders() {
       {"avif", AvifHeader(4000, 3000), ImageFormat::Avif, 4000, 3000},
       {"avif sequence brand", AvifHeader(64, 48, "avismsf1"), ImageFormat::Avif, 64, 48},
       {"heif still image brand", AvifHeader(5, 6, "mif1"), ImageFormat::Avif, 5, 6},
-      {"avif compatible brand only", AvifHeader(70000, 1, "heixmif1avif"), ImageFormat::Avif, 70000, 1},
+      {"avif compatible brand only", AvifHeader(70000, 1, "heixmif1avif"), ImageFormat::Avif, 70000,
+       1},
       {"avif rotated", AvifHeader(300, 100, "avif", true), ImageFormat::Avif, 100, 300},
   };
 }
@@ -150,15 +151,18 @@ TEST(image_probe_test, refuses_inconsistent_headers) {
       {"png other first chunk", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIDAT", 16) + Big(17)},
       {"png width 2^31", PngHeader(0x80000000u, 1)},
       {"png height 0", PngHeader(1, 0)},
-      {"jpeg scan before frame",
-       std::string("\xFF\xD8", 2) + JpegSegment(0xDA, Big(10)) + JpegSegment(0xC0, SofPayload(9, 9))},
-      {"jpeg end before frame", std::string("\xFF\xD8\xFF\xD9", 4) + JpegSegment(0xC0, SofPayload(9, 9))},
+      {"jpeg scan before frame", std::string("\xFF\xD8", 2) + JpegSegment(0xDA, Big(10)) +
+                                     JpegSegment(0xC0, SofPayload(9, 9))},
+      {"jpeg end before frame",
+       std::string("\xFF\xD8\xFF\xD9", 4) + JpegSegment(0xC0, SofPayload(9, 9))},
       {"jpeg second SOI", std::string("\xFF\xD8\xFF\xD8", 4) + JpegSegment(0xC0, SofPayload(9, 9))},
-      {"jpeg segment length 1", std::string("\xFF\xD8\xFF\xE0\x00\x01", 6) + JpegSegment(0xC0, SofPayload(9, 9))},
+      {"jpeg segment length 1",
+       std::string("\xFF\xD8\xFF\xE0\x00\x01", 6) + JpegSegment(0xC0, SofPayload(9, 9))},
       {"jpeg height 0 (DNL)", JpegHeader(10, 0)},
       {"jpeg width 0", JpegHeader(0, 10)},
       {"jpeg frame length", sof_bad_length},
-      {"jpeg segments run past end", std::string("\xFF\xD8", 2) + JpegSegment(0xE1, Big(100)).substr(0, 50)},
+      {"jpeg segments run past end",
+       std::string("\xFF\xD8", 2) + JpegSegment(0xE1, Big(100)).substr(0, 50)},
       {"tiff bigtiff", tiff_bigtiff},
       {"tiff ifd inside header", tiff_ifd_in_header},
       {"tiff count 2", tiff_count_2},
@@ -181,7 +185,8 @@ TEST(image_probe_test, refuses_inconsistent_headers) {
       {"avif primary without ispe", avif_no_size},
       {"avif box runs past meta", avif_box_past_meta},
       {"avif width 0", AvifHeader(0, 10)},
-      {"mp4 video", IsoBox("ftyp", "isom" + std::string(4, '\0') + "isomavc1") + IsoBox("moov", "")},
+      {"mp4 video",
+       IsoBox("ftyp", "isom" + std::string(4, '\0') + "isomavc1") + IsoBox("moov", "")},
   };
   for (const auto& c : cases) {
     const ProbeResult r = Probe(c.bytes);
@@ -213,7 +218,8 @@ class CountingSource : public IProbeSource {
 TEST(image_probe_test, jpeg_seeks_past_large_segments) {
   // Three full-size APP segments (about 196 KB) before the frame header.
   std::string before = JfifApp0();
-  for (unsigned m : {0xE1u, 0xE2u, 0xEDu}) before += JpegSegment(m, Big(65533, static_cast<char>(m)));
+  for (unsigned m : {0xE1u, 0xE2u, 0xEDu})
+    before += JpegSegment(m, Big(65533, static_cast<char>(m)));
   CountingSource source(JpegHeader(1920, 1080, 0xC0, before) + Big(100000));
   const ProbeResult r = ProbeImage(source);
   EXPECT_TRUE(r.ok);
@@ -341,7 +347,8 @@ void InsertJpegSegments(const std::filesystem::path& file, const std::string& se
 }
 
 TEST(image_probe_test, agrees_with_imagemagick_on_generated_images) {
-  ASSERT_TRUE(HasImageMagick()) << "ImageMagick (convert, identify) is needed: run scripts/install-deps.sh";
+  ASSERT_TRUE(HasImageMagick())
+      << "ImageMagick (convert, identify) is needed: run scripts/install-deps.sh";
   TempDir dir;
   const std::string d = dir.path().string() + "/";
   const std::string grad = "-size 317x211 gradient:red-blue ";
@@ -394,16 +401,17 @@ TEST(image_probe_test, agrees_with_imagemagick_on_generated_images) {
   // Large EXIF, ICC-sized and comment blocks push the frame header far past the first
   // kilobytes.
   ASSERT_NO_FATAL_FAILURE(InsertJpegSegments(
-      d + "exif.jpg", JpegSegment(0xE1, "Exif" + std::string(2, '\0') + "II*" + std::string(1, '\0') +
-                                            std::string("\x08\0\0\0\0\0", 6) + Big(60000, '\0')) +
-                          JpegSegment(0xE2, Big(65533, 'i')) + JpegSegment(0xFE, Big(30000, 'c'))));
+      d + "exif.jpg",
+      JpegSegment(0xE1, "Exif" + std::string(2, '\0') + "II*" + std::string(1, '\0') +
+                            std::string("\x08\0\0\0\0\0", 6) + Big(60000, '\0')) +
+          JpegSegment(0xE2, Big(65533, 'i')) + JpegSegment(0xFE, Big(30000, 'c'))));
   ASSERT_GT(std::filesystem::file_size(d + "exif.jpg"), 150000u);
 
   const auto identified = Identify(files);
   ASSERT_EQ(identified.size(), files.size());
   for (const auto& f : files) {
     const auto it = identified.find(f + "[0]") != identified.end() ? identified.find(f + "[0]")
-                                                                  : identified.find(f);
+                                                                   : identified.find(f);
     ASSERT_NE(it, identified.end()) << f;
     std::int32_t w = 0, h = 0;
     EXPECT_TRUE(GetImageSize(f, w, h)) << f;
@@ -424,7 +432,8 @@ TEST(image_probe_test, agrees_with_imagemagick_on_generated_images) {
 // wherever ImageMagick reads one of the probe's types, the sizes must agree. Finds
 // nothing to compare on a bare machine, which is not a failure.
 TEST(image_probe_test, agrees_with_imagemagick_on_installed_images) {
-  ASSERT_TRUE(HasImageMagick()) << "ImageMagick (convert, identify) is needed: run scripts/install-deps.sh";
+  ASSERT_TRUE(HasImageMagick())
+      << "ImageMagick (convert, identify) is needed: run scripts/install-deps.sh";
   const Shell found = RunShell(
       "find /usr/share -type f \\( -iname '*.png' -o -iname '*.jpg' -o -iname '*.jpeg' -o "
       "-iname '*.gif' -o -iname '*.tif' -o -iname '*.tiff' -o -iname '*.bmp' -o -iname '*.webp' -o "
@@ -445,8 +454,8 @@ TEST(image_probe_test, agrees_with_imagemagick_on_installed_images) {
 
   int compared = 0;
   for (std::size_t start = 0; start < files.size(); start += 100) {
-    const std::vector<std::string> batch(
-        files.begin() + start, files.begin() + std::min(files.size(), start + 100));
+    const std::vector<std::string> batch(files.begin() + start,
+                                         files.begin() + std::min(files.size(), start + 100));
     const auto identified = Identify(batch);
     for (const auto& f : batch) {
       auto it = identified.find(f + "[0]");

@@ -51,7 +51,10 @@ int RunInChild(const std::function<int()>& fn) {
 }
 
 TEST(protected_file_test, normalize_key) {
-  struct Case { const char* in; const char* out; } cases[] = {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
       {"www.example-site.com", "WWWEXAMPLESITECOM"},
       {"WWW.EXAMPLE-SITE.COM", "WWWEXAMPLESITECOM"},
       {"a_b c:;<=>?@Z9", "ABC:;<=>?@Z9"},
@@ -97,13 +100,18 @@ TEST(protected_file_test, keyless_table_check_values) {
 
 TEST(protected_file_test, small_files_byte_for_byte) {
   TempDir dir;
-  struct Case { std::string src; std::string key; std::string expected; } cases[] = {
+  struct Case {
+    std::string src;
+    std::string key;
+    std::string expected;
+  } cases[] = {
       {std::string(1, '\0'), "", Header(kModeKeyless) + "\xFC"},
       {"\x10", "", Header(kModeKeyless) + "\xEC"},
       {std::string(4, '\0'), "abc", Header(kModeKeyed, "UbK") + "\x55\x42\x4B\x55"},
       // A key longer than the source: the whole key text, only its first byte used.
-      {std::string(1, '\0'), "localhost", Header(kModeKeyed, MakeHeaderKeyText("localhost")) +
-                                               NormalizeKey(MakeHeaderKeyText("localhost")).substr(0, 1)},
+      {std::string(1, '\0'), "localhost",
+       Header(kModeKeyed, MakeHeaderKeyText("localhost")) +
+           NormalizeKey(MakeHeaderKeyText("localhost")).substr(0, 1)},
   };
   for (const auto& c : cases) {
     WriteBytes(dir / "src", c.src);
@@ -119,7 +127,8 @@ TEST(protected_file_test, small_files_byte_for_byte) {
 TEST(protected_file_test, keys_that_normalise_alike_give_identical_files) {
   TempDir dir;
   WriteBytes(dir / "src", test::RandomBytes(5000));
-  const char* keys[] = {"www.quillmere-demo.example", "WWW.QUILLMERE-DEMO.EXAMPLE", "wwwquillmeredemoexample"};
+  const char* keys[] = {"www.quillmere-demo.example", "WWW.QUILLMERE-DEMO.EXAMPLE",
+                        "wwwquillmeredemoexample"};
   std::string first;
   for (const char* key : keys) {
     ASSERT_TRUE(WriteProtectedImageFile(dir / "src", dir / "out", key));
@@ -146,7 +155,8 @@ TEST(protected_file_test, keyless_pattern_depends_on_length_only) {
 TEST(protected_file_test, round_trip_around_block_size) {
   TempDir dir;
   const std::size_t mib = std::size_t{1} << 20;
-  const std::size_t sizes[] = {1, 255, 256, 257, mib / 4 - 1, mib / 4 + 1, mib - 1, mib, mib + 1, 3 * mib + 7};
+  const std::size_t sizes[] = {1,           255,     256, 257,     mib / 4 - 1,
+                               mib / 4 + 1, mib - 1, mib, mib + 1, 3 * mib + 7};
   const std::string keys[] = {"", "abc", "www.example.com", "localhost"};
   unsigned seed = 7;
   for (std::size_t size : sizes) {
@@ -178,16 +188,33 @@ TEST(protected_file_test, unprotect_refuses_wrong_domain_and_damaged_files) {
   EXPECT_EQ(ReadBytes(dir / "out"), "hello image");
 
   const std::string good = ReadBytes(dir / "p.class");
-  struct Case { std::string bytes; UnprotectError error; } cases[] = {
+  struct Case {
+    std::string bytes;
+    UnprotectError error;
+  } cases[] = {
       {"", UnprotectError::NotProtected},
       {"QLM", UnprotectError::NotProtected},
-      {"QLM\x03" "b1Z`", UnprotectError::NotProtected},     // no body
-      {"QLM\x02" "b1Z`xx", UnprotectError::NotProtected},   // unknown mode
-      {"QLX\x03" "b1Z`xx", UnprotectError::NotProtected},
-      {"QLM\x03" "b1Z_xx", UnprotectError::NotProtected},
-      {"QLM\x01" "b1Z`ABC", UnprotectError::BadHeader},     // no terminator
-      {std::string("QLM\x01" "b1Z`\x01xx"), UnprotectError::BadHeader},  // empty key text
-      {"QLM\x01" "b1Z`A:C\x01xx", UnprotectError::BadHeader},
+      {"QLM\x03"
+       "b1Z`",
+       UnprotectError::NotProtected},  // no body
+      {"QLM\x02"
+       "b1Z`xx",
+       UnprotectError::NotProtected},  // unknown mode
+      {"QLX\x03"
+       "b1Z`xx",
+       UnprotectError::NotProtected},
+      {"QLM\x03"
+       "b1Z_xx",
+       UnprotectError::NotProtected},
+      {"QLM\x01"
+       "b1Z`ABC",
+       UnprotectError::BadHeader},  // no terminator
+      {std::string("QLM\x01"
+                   "b1Z`\x01xx"),
+       UnprotectError::BadHeader},  // empty key text
+      {"QLM\x01"
+       "b1Z`A:C\x01xx",
+       UnprotectError::BadHeader},
       {good.substr(0, 19), UnprotectError::None},
   };
   for (const auto& c : cases) {
@@ -203,11 +230,15 @@ TEST(protected_file_test, refused_inputs_write_nothing) {
   WriteBytes(dir / "src", "data");
   std::filesystem::create_directory(dir / "folder");
   WriteBytes(dir / "not-a-folder", "x");
-  struct Case { std::filesystem::path src; std::filesystem::path target; std::string key; } cases[] = {
+  struct Case {
+    std::filesystem::path src;
+    std::filesystem::path target;
+    std::string key;
+  } cases[] = {
       {dir / "missing", dir / "t1", ""},
       {dir / "empty", dir / "t2", ""},
-      {dir / "folder", dir / "t3", ""},              // a folder cannot be read as an image
-      {dir / "src", dir / "t4", "..--.."},           // key with nothing left after normalising
+      {dir / "folder", dir / "t3", ""},     // a folder cannot be read as an image
+      {dir / "src", dir / "t4", "..--.."},  // key with nothing left after normalising
       {dir / "src", dir / "no-such-dir" / "t5", ""},
       {dir / "src", dir / "not-a-folder" / "t6", ""},
   };
@@ -221,9 +252,7 @@ TEST(protected_file_test, refused_inputs_write_nothing) {
 
 TEST(protected_file_test, source_of_two_gib_is_refused) {
   TempDir dir;
-  {
-    std::ofstream f(dir / "huge", std::ios::binary);
-  }
+  { std::ofstream f(dir / "huge", std::ios::binary); }
   std::filesystem::resize_file(dir / "huge", std::uintmax_t{1} << 31);  // sparse
   WriteBytes(dir / "t.class", "old");
   EXPECT_FALSE(WriteProtectedImageFile(dir / "huge", dir / "t.class", ""));
@@ -246,10 +275,9 @@ TEST(protected_file_test, read_only_target_folder) {
   TempDir dir;
   WriteBytes(dir / "src", "data");
   std::filesystem::create_directory(dir / "ro");
-  std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_read |
-                                               std::filesystem::perms::owner_exec |
-                                               std::filesystem::perms::others_read |
-                                               std::filesystem::perms::others_exec);
+  std::filesystem::permissions(
+      dir / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                      std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
   // Root writes anywhere, so the write is tried as an unprivileged user.
   const int status = RunInChild([&] {
     if (geteuid() == 0 && setuid(65534) != 0) return 3;
@@ -296,7 +324,8 @@ std::pair<ino_t, std::int64_t> Stamp(const std::filesystem::path& p) {
 }
 
 void Age(const std::filesystem::path& p) {
-  std::filesystem::last_write_time(p, std::filesystem::file_time_type() + std::chrono::hours(24 * 365 * 40));
+  std::filesystem::last_write_time(
+      p, std::filesystem::file_time_type() + std::chrono::hours(24 * 365 * 40));
 }
 
 // The writer compares its scrambled blocks with the existing target and writes only when
@@ -308,17 +337,20 @@ TEST(protected_file_test, existing_target_with_the_same_bytes_is_left_untouched)
   const auto target = dir / "t.class";
   for (const std::string key : {"", "www.example.com"}) {
     std::filesystem::remove(target);
-    ASSERT_EQ(UpdateProtectedImageFile(dir / "src", target, key, ExistingFile::KeepIfSame), FileUpdate::Written);
+    ASSERT_EQ(UpdateProtectedImageFile(dir / "src", target, key, ExistingFile::KeepIfSame),
+              FileUpdate::Written);
     const std::string expected = Reference(src, key);
     ASSERT_TRUE(ReadBytes(target) == expected);
     Age(target);
     const auto stamp = Stamp(target);
-    EXPECT_EQ(UpdateProtectedImageFile(dir / "src", target, key, ExistingFile::KeepIfSame), FileUpdate::Unchanged);
+    EXPECT_EQ(UpdateProtectedImageFile(dir / "src", target, key, ExistingFile::KeepIfSame),
+              FileUpdate::Unchanged);
     EXPECT_EQ(Stamp(target), stamp) << key;
     EXPECT_TRUE(WriteProtectedImageFile(dir / "src", target, key));
     EXPECT_EQ(Stamp(target), stamp) << key;
 
-    const std::string pattern = key.empty() ? std::string(256, 'x') : NormalizeKey(MakeHeaderKeyText(key));
+    const std::string pattern =
+        key.empty() ? std::string(256, 'x') : NormalizeKey(MakeHeaderKeyText(key));
     const std::size_t block = BlockScrambler(pattern).block_size();
     const std::size_t header = expected.size() - src.size();
     const struct {
@@ -341,14 +373,17 @@ TEST(protected_file_test, existing_target_with_the_same_bytes_is_left_untouched)
       Age(target);
       const auto old = Stamp(target);
       EXPECT_EQ(UpdateProtectedImageFile(dir / "src", target, key, ExistingFile::KeepIfSame),
-                FileUpdate::Written) << c.name;
+                FileUpdate::Written)
+          << c.name;
       EXPECT_TRUE(ReadBytes(target) == expected) << c.name;
       EXPECT_NE(Stamp(target), old) << c.name;
-      EXPECT_EQ(test::ListFolder(dir.path()), (std::vector<std::string>{"src", "t.class"})) << c.name;
+      EXPECT_EQ(test::ListFolder(dir.path()), (std::vector<std::string>{"src", "t.class"}))
+          << c.name;
     }
     // Replace writes even the same bytes anew.
     const auto same = Stamp(target);
-    EXPECT_EQ(UpdateProtectedImageFile(dir / "src", target, key, ExistingFile::Replace), FileUpdate::Written);
+    EXPECT_EQ(UpdateProtectedImageFile(dir / "src", target, key, ExistingFile::Replace),
+              FileUpdate::Written);
     EXPECT_NE(Stamp(target).first, same.first);
     EXPECT_TRUE(ReadBytes(target) == expected);
   }

@@ -47,15 +47,16 @@ TEST(page_builder_test, template_lines_end_in_cr_lf_and_bytes_pass_unchanged) {
       {"", ""},
       {"a\nb\n", "a\r\nb\r\n"},
       {"a\r\nb\r\n", "a\r\nb\r\n"},
-      {"a\nb", "a\r\nb\r\n"},              // last line without an end gets one
+      {"a\nb", "a\r\nb\r\n"},  // last line without an end gets one
       {"a\r\nb", "a\r\nb\r\n"},
-      {"\n\n", "\r\n\r\n"},                // empty lines stay lines
-      {"a\rb\n", "a\rb\r\n"},              // a lone CR is part of the line
-      {"a\r\r\n", "a\r\r\n"},              // only the CR right before LF is the line end
+      {"\n\n", "\r\n\r\n"},    // empty lines stay lines
+      {"a\rb\n", "a\rb\r\n"},  // a lone CR is part of the line
+      {"a\r\r\n", "a\r\r\n"},  // only the CR right before LF is the line end
       {"abc\r", "abc\r\r\n"},
       {std::string("x\0y\n", 4), std::string("x\0y\r\n", 5)},
       // UTF-8 with a byte-order mark, byte for byte.
-      {"\xEF\xBB\xBF<p>caf\xC3\xA9</p>\n\xE2\x82\xAC", "\xEF\xBB\xBF<p>caf\xC3\xA9</p>\r\n\xE2\x82\xAC\r\n"},
+      {"\xEF\xBB\xBF<p>caf\xC3\xA9</p>\n\xE2\x82\xAC",
+       "\xEF\xBB\xBF<p>caf\xC3\xA9</p>\r\n\xE2\x82\xAC\r\n"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(NormalizePageTemplate(c.in), c.out) << testing::PrintToString(c.in);
@@ -70,21 +71,21 @@ TEST(page_builder_test, inserted_text_is_latin1_with_references_beyond_u00ff) {
   };
   const Case cases[] = {
       {"plain", "plain", "plain"},
-      {"caf\xC3\xA9", "caf\xE9", "caf\xE9"},                      // é is the single byte 0xE9
-      {"\xC3\xBF", "\xFF", "\xFF"},                               // U+00FF, the last byte
-      {"\xC4\x80", "&#x100;", "&#x100;"},                         // U+0100, the first reference
-      {"\xE2\x82\xAC 5", "&#x20AC; 5", "&#x20AC; 5"},             // €
-      {"\xF0\x9F\x98\x80", "&#x1F600;", "&#x1F600;"},             // beyond the BMP
+      {"caf\xC3\xA9", "caf\xE9", "caf\xE9"},           // é is the single byte 0xE9
+      {"\xC3\xBF", "\xFF", "\xFF"},                    // U+00FF, the last byte
+      {"\xC4\x80", "&#x100;", "&#x100;"},              // U+0100, the first reference
+      {"\xE2\x82\xAC 5", "&#x20AC; 5", "&#x20AC; 5"},  // €
+      {"\xF0\x9F\x98\x80", "&#x1F600;", "&#x1F600;"},  // beyond the BMP
       {"a \"b\" & <c>", "a \"b\" & <c>", "a &quot;b&quot; &amp; &lt;c&gt;"},
-      {"&amp;", "&amp;", "&amp;amp;"},                            // escaped text is escaped again
+      {"&amp;", "&amp;", "&amp;amp;"},  // escaped text is escaped again
       {"1\r\n2\t3", "1\r\n2\t3", "1&#13;&#10;2\t3"},
       // Bytes that are not valid UTF-8 are kept as their Latin-1 characters.
-      {"\xE9t\xE9", "\xE9t\xE9", "\xE9t\xE9"},                    // Latin-1 text
-      {"x\xC3", "x\xC3", "x\xC3"},                                // cut-off sequence
-      {"\xC0\xAF", "\xC0\xAF", "\xC0\xAF"},                       // overlong '/'
-      {"\xED\xA0\x80", "\xED\xA0\x80", "\xED\xA0\x80"},           // surrogate
+      {"\xE9t\xE9", "\xE9t\xE9", "\xE9t\xE9"},                       // Latin-1 text
+      {"x\xC3", "x\xC3", "x\xC3"},                                   // cut-off sequence
+      {"\xC0\xAF", "\xC0\xAF", "\xC0\xAF"},                          // overlong '/'
+      {"\xED\xA0\x80", "\xED\xA0\x80", "\xED\xA0\x80"},              // surrogate
       {"\xF4\x90\x80\x80", "\xF4\x90\x80\x80", "\xF4\x90\x80\x80"},  // beyond U+10FFFF
-      {"\xE2\x82<", "\xE2\x82<", "\xE2\x82&lt;"},                 // broken sequence before markup
+      {"\xE2\x82<", "\xE2\x82<", "\xE2\x82&lt;"},  // broken sequence before markup
   };
   for (const Case& c : cases) {
     EXPECT_EQ(EncodePageText(c.in), c.plain) << c.in;
@@ -95,23 +96,26 @@ TEST(page_builder_test, inserted_text_is_latin1_with_references_beyond_u00ff) {
 TEST(page_builder_test, parameter_lines) {
   EXPECT_EQ(ParamText("Label", "Quillmere - Protected image"),
             "\t<param name=\"Label\" value=\"Quillmere - Protected image\" />\r\n");
-  EXPECT_EQ(ParamText("Message", " not trimmed "), "\t<param name=\"Message\" value=\" not trimmed \" />\r\n");
+  EXPECT_EQ(ParamText("Message", " not trimmed "),
+            "\t<param name=\"Message\" value=\" not trimmed \" />\r\n");
   EXPECT_EQ(ParamText("Message", "say \"hi\""),
             "\t<param name=\"Message\" value=\"say &quot;hi&quot;\" />\r\n");
   EXPECT_EQ(ParamText("Link", ""), "\t<param name=\"Link\" value=\"\" />\r\n");
   EXPECT_EQ(ParamNumber("Border", 0), "\t<param name=\"Border\" value=\"0\" />\r\n");
   EXPECT_EQ(ParamNumber("Border", -5), "\t<param name=\"Border\" value=\"-5\" />\r\n");
-  EXPECT_EQ(ParamNumber("FrameDelay", INT32_MIN), "\t<param name=\"FrameDelay\" value=\"-2147483648\" />\r\n");
-  EXPECT_EQ(ParamNumber("FrameDelay", INT32_MAX), "\t<param name=\"FrameDelay\" value=\"2147483647\" />\r\n");
+  EXPECT_EQ(ParamNumber("FrameDelay", INT32_MIN),
+            "\t<param name=\"FrameDelay\" value=\"-2147483648\" />\r\n");
+  EXPECT_EQ(ParamNumber("FrameDelay", INT32_MAX),
+            "\t<param name=\"FrameDelay\" value=\"2147483647\" />\r\n");
 
   struct Colour {
     std::uint32_t bgr;
     const char* rgb;
   };
-  for (const Colour& c : {Colour{0x000000FF, "FF0000"}, Colour{0x00FF0000, "0000FF"},
-                          Colour{0x0000FF00, "00FF00"}, Colour{0x00FFFFFF, "FFFFFF"},
-                          Colour{0x00000000, "000000"}, Colour{0x00123456, "563412"},
-                          Colour{0xAB0000FF, "FF0000"}, Colour{0xFFFFFFFF, "FFFFFF"}}) {
+  for (const Colour& c :
+       {Colour{0x000000FF, "FF0000"}, Colour{0x00FF0000, "0000FF"}, Colour{0x0000FF00, "00FF00"},
+        Colour{0x00FFFFFF, "FFFFFF"}, Colour{0x00000000, "000000"}, Colour{0x00123456, "563412"},
+        Colour{0xAB0000FF, "FF0000"}, Colour{0xFFFFFFFF, "FFFFFF"}}) {
     EXPECT_EQ(ParamColor("TextColor", c.bgr),
               std::string("\t<param name=\"TextColor\" value=\"") + c.rgb + "\" />\r\n")
         << std::hex << c.bgr;
@@ -121,8 +125,8 @@ TEST(page_builder_test, parameter_lines) {
 TEST(page_builder_test, each_style_writes_its_lines_in_order) {
   const CImageItem first = Item("My_photo_0800_0600_C.class", 800, 600);
   const CImageItem second = Item("swap_0800_0600_C.class", 800, 600);
-  const std::vector<std::string> tail = {"Loading", "Label", "TextColor", "BorderColor", "Border",
-                                         "FrameCount"};
+  const std::vector<std::string> tail = {"Loading",     "Label",  "TextColor",
+                                         "BorderColor", "Border", "FrameCount"};
   struct Case {
     std::int32_t style;
     const char* keyword;
@@ -201,13 +205,13 @@ TEST(page_builder_test, watermark_is_written_as_every_text_value) {
     const char* value;  // as written into the page
   };
   const Case cases[] = {
-      {"\xC2\xA9 Quillmere", "\xA9 Quillmere"},                // Latin-1 byte
-      {"\xE2\x80\x94 \xE2\x82\xAC", "&#x2014; &#x20AC;"},       // references above U+00FF
+      {"\xC2\xA9 Quillmere", "\xA9 Quillmere"},            // Latin-1 byte
+      {"\xE2\x80\x94 \xE2\x82\xAC", "&#x2014; &#x20AC;"},  // references above U+00FF
       {"\"Jane\" & <Co>", "&quot;Jane&quot; &amp; &lt;Co&gt;"},
       {"two\r\nlines", "two&#13;&#10;lines"},
-      {" as held ", " as held "},                              // the window trims, not the page
-      {"%PARAMS% %WIDTH%", "%PARAMS% %WIDTH%"},                // never replaced
-      {"\xE9t\xE9", "\xE9t\xE9"},                                // Latin-1 bytes from elsewhere
+      {" as held ", " as held "},                // the window trims, not the page
+      {"%PARAMS% %WIDTH%", "%PARAMS% %WIDTH%"},  // never replaced
+      {"\xE9t\xE9", "\xE9t\xE9"},                // Latin-1 bytes from elsewhere
   };
   const CImageItem item = Item("p_0800_0600_C.class", 800, 600);
   for (const Case& c : cases) {
@@ -215,8 +219,9 @@ TEST(page_builder_test, watermark_is_written_as_every_text_value) {
     s.PresentationStyle = 1;
     s.Watermark = c.text;
     const std::string page = BuildPage("%WIDTH%\r\n%PARAMS%", s, {&item});
-    EXPECT_NE(page.find(std::string("\t<param name=\"Watermark\" value=\"") + c.value + "\" />\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        page.find(std::string("\t<param name=\"Watermark\" value=\"") + c.value + "\" />\r\n"),
+        std::string::npos)
         << c.text;
     EXPECT_EQ(page.substr(0, 5), "800\r\n");
   }
@@ -230,7 +235,7 @@ TEST(page_builder_test, target_frame_follows_frame) {
     const char* value;
   };
   const Case cases[] = {
-      {0, "main", "_self"}, {1, "main", "_top"}, {2, "main", "_blank"},
+      {0, "main", "_self"}, {1, "main", "_top"},         {2, "main", "_blank"},
       {3, "main", "main"},  {3, " a\"b ", " a&quot;b "},  // unchanged apart from escaping
       {4, "main", "_self"}, {-2, "main", "_self"},        // out of range: the default
   };
@@ -283,7 +288,8 @@ TEST(page_builder_test, placeholders) {
   const Case cases[] = {
       {"<%WIDTH%|%WIDTH%|%HEIGHT%|%HEIGHT%>\r\n%PARAMS%%PARAMS%",
        "<800|800|600|600>\r\n" + block + block},
-      {"%width% %Height% %params% %WIDTH %WIDTH%%\r\n", "%width% %Height% %params% %WIDTH 800%\r\n"},
+      {"%width% %Height% %params% %WIDTH %WIDTH%%\r\n",
+       "%width% %Height% %params% %WIDTH 800%\r\n"},
       {"no placeholders\r\n", "no placeholders\r\n"},
       {"", ""},
       // The width is put in first, so a %HEIGHT% that only forms afterwards is not replaced.
@@ -316,14 +322,17 @@ TEST(page_builder_test, text_to_image_page_for_one_image) {
   const CImageItem item = Item("My_photo_0800_0600_C.class", 800, 600);
   ConverterSettings s;
   s.PresentationStyle = 1;
-  s.MessageLoading = "Bitte warten \xE2\x80\x93 l\xC3\xA4" "dt...";
+  s.MessageLoading =
+      "Bitte warten \xE2\x80\x93 l\xC3\xA4"
+      "dt...";
   const std::string tpl = NormalizePageTemplate(
       "\xEF\xBB\xBF<object width=\"%WIDTH%\" height=\"%HEIGHT%\">\n%PARAMS%</object>\n");
   EXPECT_EQ(BuildPage(tpl, s, {&item}),
             "\xEF\xBB\xBF<object width=\"800\" height=\"600\">\r\n"
             "\t<param name=\"Style\" value=\"TextFirst\" />\r\n"
             "\t<param name=\"Message\" value=\"Press here\" />\r\n"
-            "\t<param name=\"Loading\" value=\"Bitte warten &#x2013; l\xE4" "dt...\" />\r\n"
+            "\t<param name=\"Loading\" value=\"Bitte warten &#x2013; l\xE4"
+            "dt...\" />\r\n"
             "\t<param name=\"Label\" value=\"Quillmere - Protected image\" />\r\n"
             "\t<param name=\"TextColor\" value=\"FFFFFF\" />\r\n"
             "\t<param name=\"BorderColor\" value=\"000000\" />\r\n"

@@ -63,7 +63,8 @@ TEST(page_file_test, page_is_written_as_built_and_replaces_an_old_one) {
   EXPECT_EQ(written, BuildPage(tpl, s, {&item}));
   EXPECT_NE(written.find("value=\"\xE9\""), std::string::npos) << "é is the single byte 0xE9";
   EXPECT_EQ(written.find('\xC3'), std::string::npos);
-  EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"My photo.html"}) << "no temporary left";
+  EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"My photo.html"})
+      << "no temporary left";
 }
 
 TEST(page_file_test, empty_template_writes_an_empty_page) {

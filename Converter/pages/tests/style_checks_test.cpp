@@ -12,8 +12,9 @@ TEST(style_checks_test, trim_removes_white_space_at_both_ends_only) {
     const char* in;
     const char* out;
   };
-  for (const Case& c : {Case{"", ""}, Case{"   ", ""}, Case{" a b ", "a b"}, Case{"\t\r\n x\v\f", "x"},
-                        Case{"a", "a"}, Case{"\xC2\xA0x", "\xC2\xA0x"}}) {
+  for (const Case& c :
+       {Case{"", ""}, Case{"   ", ""}, Case{" a b ", "a b"}, Case{"\t\r\n x\v\f", "x"},
+        Case{"a", "a"}, Case{"\xC2\xA0x", "\xC2\xA0x"}}) {
     EXPECT_EQ(TrimText(c.in), c.out) << c.in;
   }
 }
@@ -52,10 +53,14 @@ TEST(style_checks_test, slideshow_delay) {
     std::int32_t stored;
   };
   const Case cases[] = {
-      {"250ms", true, 250},         {"0", false, 0},
-      {"-5", false, -5},            {"", false, 0},
-      {"   ", false, 0},            {"90000", true, 90000},  // no upper limit
-      {" 1 ", true, 1},             {"4294967296", true, INT32_MAX},
+      {"250ms", true, 250},
+      {"0", false, 0},
+      {"-5", false, -5},
+      {"", false, 0},
+      {"   ", false, 0},
+      {"90000", true, 90000},  // no upper limit
+      {" 1 ", true, 1},
+      {"4294967296", true, INT32_MAX},
       {"-4294967296", false, INT32_MIN},
   };
   for (const Case& c : cases) {
@@ -178,9 +183,9 @@ TEST(style_checks_test, keywords_and_labels) {
     const char* label;
   };
   const Case cases[] = {
-      {0, "ImageLink", "Targeted link"}, {1, "TextFirst", "Text to image"},
+      {0, "ImageLink", "Targeted link"},  {1, "TextFirst", "Text to image"},
       {2, "ImageFirst", "Image to text"}, {3, "ImageImage", "Image to image"},
-      {4, "SlideShow", "Slideshow"},     {5, "ImageLink", "Targeted link"},
+      {4, "SlideShow", "Slideshow"},      {5, "ImageLink", "Targeted link"},
       {-1, "ImageLink", "Targeted link"},
   };
   for (const Case& c : cases) {

@@ -6,12 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <map>
-#include <thread>
 #include <stdexcept>
+#include <thread>
 
 #include "core/atomic_file.h"
 #include "core/protected_file.h"
@@ -36,7 +36,7 @@ class ScriptedHost : public IConversionHost {
   bool check_result = true;
   bool answer = true;
   std::string domain_key;
-  int stop_after_image = -1;  // Stop is "clicked" while this image (1-based) is written
+  int stop_after_image = -1;   // Stop is "clicked" while this image (1-based) is written
   int throw_after_image = -1;  // an unexpected error after this image (1-based)
   std::function<void()> collect;
 
@@ -99,7 +99,8 @@ class RunFixture : public ::testing::Test {
   // Copies a sample under a new name and adds it to the list.
   std::filesystem::path AddImage(const std::string& sample, const std::string& name) {
     auto p = dir / "in" / name;
-    std::filesystem::copy_file(kSamples / sample, p, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(kSamples / sample, p,
+                               std::filesystem::copy_options::overwrite_existing);
     EXPECT_TRUE(images.AddImageFile(PathToUtf8(p)));
     return p;
   }
@@ -135,11 +136,13 @@ TEST_F(RunFixture, converts_every_image_then_copies_the_viewer) {
   AddImage("harbour-dusk.jpg", "harbour.jpg");
   settings.OpenTargetFolderOnCompletion = true;
   EXPECT_EQ(Run(), RunOutcome::Done);
-  EXPECT_EQ(Written(), (std::vector<std::string>{"My photo.html", "My_photo_0320_0240_C.class",
-                                                 "harbour.html", "harbour_0800_0600_C.class", "vgi.js"}));
-  EXPECT_EQ(host.question,
-            "You are about to convert 2 image file(s).\nNote that files in the target folder will be "
-            "overwritten!\n\nAre you sure you want to continue?");
+  EXPECT_EQ(Written(),
+            (std::vector<std::string>{"My photo.html", "My_photo_0320_0240_C.class", "harbour.html",
+                                      "harbour_0800_0600_C.class", "vgi.js"}));
+  EXPECT_EQ(
+      host.question,
+      "You are about to convert 2 image file(s).\nNote that files in the target folder will be "
+      "overwritten!\n\nAre you sure you want to continue?");
   EXPECT_EQ(host.log, (std::vector<std::string>{"check", "collect", "ask", "message"}));
   EXPECT_EQ(host.messages.back(), std::make_pair(std::string("Done."), MessageIcon::Information));
   EXPECT_EQ(host.running_at_update, (std::vector<bool>{true, false}));
@@ -149,7 +152,8 @@ TEST_F(RunFixture, converts_every_image_then_copies_the_viewer) {
   EXPECT_FALSE(flags.running);
   // The files are the writer's and the page builder's output.
   WriteProtectedImageFile(dir / "in" / "harbour.jpg", dir / "expected.class", "");
-  EXPECT_EQ(ReadBytes(dir / "out" / "harbour_0800_0600_C.class"), ReadBytes(dir / "expected.class"));
+  EXPECT_EQ(ReadBytes(dir / "out" / "harbour_0800_0600_C.class"),
+            ReadBytes(dir / "expected.class"));
   const CImageItem* frames[] = {&images[1]};
   EXPECT_EQ(ReadBytes(dir / "out" / "harbour.html"),
             BuildPage(page_template, settings, {frames[0]}));
@@ -162,19 +166,37 @@ TEST_F(RunFixture, refusals_write_nothing) {
     std::string message;
     RunOutcome outcome;
   } cases[] = {
-      {"empty list", [](RunFixture&) {}, "Please add at least one image file!", RunOutcome::Refused},
-      {"page check", [](RunFixture& f) { f.AddImage("lantern.gif", "a.gif"); f.host.check_result = false; },
+      {"empty list", [](RunFixture&) {}, "Please add at least one image file!",
+       RunOutcome::Refused},
+      {"page check",
+       [](RunFixture& f) {
+         f.AddImage("lantern.gif", "a.gif");
+         f.host.check_result = false;
+       },
        "", RunOutcome::Refused},
       {"image to image without file",
-       [](RunFixture& f) { f.AddImage("lantern.gif", "a.gif"); f.settings.PresentationStyle = 3; },
+       [](RunFixture& f) {
+         f.AddImage("lantern.gif", "a.gif");
+         f.settings.PresentationStyle = 3;
+       },
        "Please choose an image file!", RunOutcome::Refused},
-      {"declined", [](RunFixture& f) { f.AddImage("lantern.gif", "a.gif"); f.host.answer = false; }, "",
-       RunOutcome::Declined},
+      {"declined",
+       [](RunFixture& f) {
+         f.AddImage("lantern.gif", "a.gif");
+         f.host.answer = false;
+       },
+       "", RunOutcome::Declined},
       {"no target folder",
-       [](RunFixture& f) { f.AddImage("lantern.gif", "a.gif"); f.host.collect = [&f] { f.settings.Target.clear(); }; },
+       [](RunFixture& f) {
+         f.AddImage("lantern.gif", "a.gif");
+         f.host.collect = [&f] { f.settings.Target.clear(); };
+       },
        "Please choose a target folder!", RunOutcome::Refused},
       {"domain without letters",
-       [](RunFixture& f) { f.AddImage("lantern.gif", "a.gif"); f.host.domain_key = "--"; },
+       [](RunFixture& f) {
+         f.AddImage("lantern.gif", "a.gif");
+         f.host.domain_key = "--";
+       },
        "The domain \"--\" has no letters or digits", RunOutcome::Refused},
   };
   for (auto& c : cases) {
@@ -206,7 +228,8 @@ TEST_F(RunFixture, unreadable_third_image_stops_after_it) {
   EXPECT_EQ(Written(), (std::vector<std::string>{"a.html", "a_0320_0240_C.class", "b.html",
                                                  "b_0800_0600_C.class"}));
   EXPECT_EQ(host.progress, 3);
-  EXPECT_EQ(host.messages.back().first, "Error converting input file!\n\n" + images[2].GetFullPath());
+  EXPECT_EQ(host.messages.back().first,
+            "Error converting input file!\n\n" + images[2].GetFullPath());
   EXPECT_EQ(host.messages.back().second, MessageIcon::Error);
   EXPECT_TRUE(host.opened.empty());
   EXPECT_EQ(host.running_at_update, (std::vector<bool>{true, false}));
@@ -219,7 +242,8 @@ TEST_F(RunFixture, page_that_cannot_be_written_keeps_its_protected_file) {
   EXPECT_EQ(Run(), RunOutcome::Failed);
   EXPECT_TRUE(std::filesystem::exists(dir / "out" / "a_0320_0240_C.class"));
   EXPECT_FALSE(std::filesystem::exists(dir / "out" / "b_0320_0240_C.class"));
-  EXPECT_EQ(host.messages.back().first, "Error converting input file!\n\n" + images[0].GetFullPath());
+  EXPECT_EQ(host.messages.back().first,
+            "Error converting input file!\n\n" + images[0].GetFullPath());
 }
 
 TEST_F(RunFixture, stop_during_last_image_keeps_files_but_aborts) {
@@ -253,8 +277,8 @@ TEST_F(RunFixture, unexpected_error_ends_the_run_in_order) {
                                                  "b_0800_0600_C.class"}));
   EXPECT_FALSE(flags.running);
   EXPECT_EQ(host.running_at_update, (std::vector<bool>{true, false}));
-  EXPECT_EQ(host.messages.back().first,
-            "Error converting input file!\n\n" + images[1].GetFullPath() + "\n\nthe window went away");
+  EXPECT_EQ(host.messages.back().first, "Error converting input file!\n\n" +
+                                            images[1].GetFullPath() + "\n\nthe window went away");
   EXPECT_EQ(host.messages.back().second, MessageIcon::Error);
 }
 
@@ -262,8 +286,10 @@ TEST_F(RunFixture, slideshow_with_one_image) {
   AddImage("meadow.png", "m.png");
   settings.PresentationStyle = 4;
   EXPECT_EQ(Run(), RunOutcome::Done);
-  EXPECT_EQ(Written(), (std::vector<std::string>{"m_0480_0360_C.class", "slideshow.html", "vgi.js"}));
-  EXPECT_NE(ReadBytes(dir / "out" / "slideshow.html").find("m_0480_0360_C.class"), std::string::npos);
+  EXPECT_EQ(Written(),
+            (std::vector<std::string>{"m_0480_0360_C.class", "slideshow.html", "vgi.js"}));
+  EXPECT_NE(ReadBytes(dir / "out" / "slideshow.html").find("m_0480_0360_C.class"),
+            std::string::npos);
 }
 
 TEST_F(RunFixture, image_to_image_writes_second_file_before_the_question) {
@@ -292,7 +318,8 @@ TEST_F(RunFixture, image_to_image_with_unreadable_second_image) {
   settings.Image2ImageFile = PathToUtf8(dir / "in" / "text.png");
   EXPECT_EQ(Run(), RunOutcome::Failed);
   EXPECT_TRUE(Written().empty());
-  EXPECT_EQ(host.messages.back().first, "Error converting image file!\n\n" + settings.Image2ImageFile);
+  EXPECT_EQ(host.messages.back().first,
+            "Error converting image file!\n\n" + settings.Image2ImageFile);
   EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "ask"), 0);
 }
 
@@ -313,7 +340,8 @@ TEST_F(RunFixture, same_protected_name_later_image_wins) {
   std::filesystem::create_directory(dir / "in" / "other");
   std::filesystem::copy_file(kSamples / "lantern.gif", dir / "in" / "other" / "a-b.gif");
   // Same pixels, different bytes: the later file's bytes must be the ones that stay.
-  WriteBytes(dir / "in" / "other" / "a-b.gif", ReadBytes(dir / "in" / "other" / "a-b.gif") + "trailer");
+  WriteBytes(dir / "in" / "other" / "a-b.gif",
+             ReadBytes(dir / "in" / "other" / "a-b.gif") + "trailer");
   ASSERT_TRUE(images.AddImageFile(PathToUtf8(dir / "in" / "other" / "a-b.gif")));
   EXPECT_EQ(Run(), RunOutcome::Done);
   WriteProtectedImageFile(dir / "in" / "other" / "a-b.gif", dir / "expected", "");
@@ -327,20 +355,23 @@ TEST_F(RunFixture, missing_viewer_script_is_reported) {
   std::filesystem::remove(program / "vgi.js");
   settings.OpenTargetFolderOnCompletion = true;
   EXPECT_EQ(Run(), RunOutcome::Failed);
-  EXPECT_EQ(host.messages.back().first, "Error converting input file!\n\n" + PathToUtf8(program / "vgi.js"));
+  EXPECT_EQ(host.messages.back().first,
+            "Error converting input file!\n\n" + PathToUtf8(program / "vgi.js"));
   EXPECT_TRUE(host.opened.empty());
 
   WriteBytes(program / "vgi.js", "// viewer\n");
   std::filesystem::create_directory(dir / "out" / "vgi.js");  // in the way of the copy
   EXPECT_EQ(Run(), RunOutcome::Failed);
-  EXPECT_EQ(host.messages.back().first, "Error converting input file!\n\n" + PathToUtf8(dir / "out" / "vgi.js"));
+  EXPECT_EQ(host.messages.back().first,
+            "Error converting input file!\n\n" + PathToUtf8(dir / "out" / "vgi.js"));
 }
 
 TEST_F(RunFixture, missing_target_folder_fails_on_first_file) {
   AddImage("lantern.gif", "a.gif");
   settings.Target = PathToUtf8(dir / "nowhere");
   EXPECT_EQ(Run(), RunOutcome::Failed);
-  EXPECT_EQ(host.messages.back().first, "Error converting input file!\n\n" + images[0].GetFullPath());
+  EXPECT_EQ(host.messages.back().first,
+            "Error converting input file!\n\n" + images[0].GetFullPath());
   EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
 }
 
@@ -350,7 +381,8 @@ std::map<std::string, std::pair<ino_t, std::int64_t>> Stamps(const std::filesyst
   for (const auto& e : std::filesystem::directory_iterator(folder)) {
     struct stat st;
     EXPECT_EQ(::stat(e.path().c_str(), &st), 0);
-    stamps[e.path().filename().string()] = {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
+    stamps[e.path().filename().string()] = {st.st_ino,
+                                            st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
   }
   return stamps;
 }
@@ -359,7 +391,8 @@ std::map<std::string, std::pair<ino_t, std::int64_t>> Stamps(const std::filesyst
 // shows, however coarse the file system's clock.
 void AgeFiles(const std::filesystem::path& folder) {
   for (const auto& e : std::filesystem::directory_iterator(folder)) {
-    std::filesystem::last_write_time(e.path(), std::filesystem::file_time_type() + std::chrono::hours(24 * 365 * 40));
+    std::filesystem::last_write_time(
+        e.path(), std::filesystem::file_time_type() + std::chrono::hours(24 * 365 * 40));
   }
 }
 
@@ -396,7 +429,8 @@ TEST_F(RunFixture, rerun_leaves_files_that_hold_the_same_bytes_alone) {
   EXPECT_EQ(host.written, std::vector<bool>(5, true));
   after = Stamps(dir / "out");
   for (const auto& [name, stamp] : aged) {
-    EXPECT_EQ(after[name] == stamp, name.size() > 5 && name.substr(name.size() - 5) != ".html") << name;
+    EXPECT_EQ(after[name] == stamp, name.size() > 5 && name.substr(name.size() - 5) != ".html")
+        << name;
   }
 
   // Replace rewrites every file.
@@ -416,7 +450,8 @@ TEST_F(RunFixture, image_with_a_long_name_converts) {
     UseNamedTemporaryFilesOnly(named);
     EXPECT_EQ(Run(ExistingFile::Replace), RunOutcome::Done) << named;
     UseNamedTemporaryFilesOnly(false);
-    EXPECT_EQ(Written(), (std::vector<std::string>{base + ".html", base + "_0320_0240_C.class", "vgi.js"}))
+    EXPECT_EQ(Written(),
+              (std::vector<std::string>{base + ".html", base + "_0320_0240_C.class", "vgi.js"}))
         << named;
   }
 }

@@ -61,8 +61,8 @@ TEST(domain_name_test, refused_names_say_why) {
       {"-", "starts or ends with a hyphen"},
       {std::string(64, 'a') + ".com", "longer than 63"},
       {std::string(4 * 63 + 8, 'a'), "longer than 63"},
-      {"\xC4\xB0stanbul.example", "ASCII form"},  // capital I with dot: folds by language
-      {"\xE2\x98\x83.example", "ASCII form"},     // a snowman
+      {"\xC4\xB0stanbul.example", "ASCII form"},     // capital I with dot: folds by language
+      {"\xE2\x98\x83.example", "ASCII form"},        // a snowman
       {"e\xCC\x81t\xC3\xA9.example", "ASCII form"},  // a combining accent
       {"bad\xFF.example", "not valid text"},
   };

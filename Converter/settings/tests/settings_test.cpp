@@ -8,15 +8,24 @@ namespace {
 using Op = MemorySettingsStore::Op;
 
 const std::vector<std::string> kReadOrder = {
-    "General/Link",           "General/Frame",
-    "General/OtherFrame",     "General/Text2ImageMessage",
-    "General/Image2TextMessage", "General/Image2ImageFile",
-    "General/SlideshowDelay", "General/MessageLoading",
-    "General/MessageStatus",  "General/BackColor",
-    "General/TextColor",      "General/BorderWidth",
-    "General/DomainLock",     "General/Domain",
-    "General/Target",         "General/OpenTargetFolderOnCompletion",
-    "Layout/Left",            "Layout/Top",
+    "General/Link",
+    "General/Frame",
+    "General/OtherFrame",
+    "General/Text2ImageMessage",
+    "General/Image2TextMessage",
+    "General/Image2ImageFile",
+    "General/SlideshowDelay",
+    "General/MessageLoading",
+    "General/MessageStatus",
+    "General/BackColor",
+    "General/TextColor",
+    "General/BorderWidth",
+    "General/DomainLock",
+    "General/Domain",
+    "General/Target",
+    "General/OpenTargetFolderOnCompletion",
+    "Layout/Left",
+    "Layout/Top",
     "General/PresentationStyle",
     "General/Watermark",  // added later: after every older entry
 };
@@ -161,8 +170,8 @@ TEST(settings_test, out_of_range_style_and_frame_fall_back_to_defaults) {
     std::int32_t frame;  // Frame after loading
   };
   const Case cases[] = {
-      {0, 0, 0},   {3, 3, 3},   {4, 4, 0},    {-1, 0, 0},
-      {5, 0, 0},   {99, 0, 0},  {INT32_MIN, 0, 0}, {INT32_MAX, 0, 0},
+      {0, 0, 0}, {3, 3, 3},  {4, 4, 0},         {-1, 0, 0},
+      {5, 0, 0}, {99, 0, 0}, {INT32_MIN, 0, 0}, {INT32_MAX, 0, 0},
   };
   for (const Case& c : cases) {
     MemorySettingsStore store;
@@ -268,7 +277,8 @@ TEST(settings_test, domain_names_are_stored_as_one_semicolon_separated_text) {
   EXPECT_TRUE(LoadDomainNames(store).empty());
 
   store.SetText("Domains", "Names", " a.example ;;b.example;  ; c.example;");
-  EXPECT_EQ(LoadDomainNames(store), (std::vector<std::string>{"a.example", "b.example", "c.example"}));
+  EXPECT_EQ(LoadDomainNames(store),
+            (std::vector<std::string>{"a.example", "b.example", "c.example"}));
 
   SaveDomainNames(store, {"x.example", "  ", " y.example "});
   std::string text;

@@ -26,7 +26,9 @@ struct Canvas {
     }
     image = bitmap.ConvertToImage();
   }
-  wxColour At(int x, int y) const { return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)); }
+  wxColour At(int x, int y) const {
+    return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
+  }
 };
 
 wxColour Sys(wxSystemColour c) {
@@ -38,7 +40,8 @@ class color_button_test : public ::testing::Test {
  protected:
   void SetUp() override {
     frame_ = new wxFrame(nullptr, wxID_ANY, "colour button");
-    button_ = new CColorButton(frame_, wxID_ANY, wxPoint(10, 10), wxSize(Canvas::kWidth, Canvas::kHeight));
+    button_ = new CColorButton(frame_, wxID_ANY, wxPoint(10, 10),
+                               wxSize(Canvas::kWidth, Canvas::kHeight));
     frame_->Show();
     test::Settle();
   }
@@ -48,7 +51,8 @@ class color_button_test : public ::testing::Test {
 };
 
 TEST_F(color_button_test, raised_face_with_framed_swatch) {
-  const Canvas c(button_, 0x00336699, CColorButton::kDrawNormal);  // red 0x99, green 0x66, blue 0x33
+  const Canvas c(button_, 0x00336699,
+                 CColorButton::kDrawNormal);  // red 0x99, green 0x66, blue 0x33
   // Swatch = button shrunk by 5; its outer ring black, inside the colour.
   EXPECT_EQ(c.At(5, 5), *wxBLACK);
   EXPECT_EQ(c.At(Canvas::kWidth - 6, Canvas::kHeight - 6), *wxBLACK);
@@ -104,8 +108,9 @@ TEST_F(color_button_test, focus_rectangle_lies_one_pixel_outside_the_swatch) {
   for (int y = 0; y < Canvas::kHeight; ++y) {
     for (int x = 0; x < Canvas::kWidth; ++x) {
       if (plain.At(x, y) == focused.At(x, y)) continue;
-      const bool on_ring = (x == 4 || x == Canvas::kWidth - 5 || y == 4 || y == Canvas::kHeight - 5) &&
-                           x >= 4 && x <= Canvas::kWidth - 5 && y >= 4 && y <= Canvas::kHeight - 5;
+      const bool on_ring =
+          (x == 4 || x == Canvas::kWidth - 5 || y == 4 || y == Canvas::kHeight - 5) && x >= 4 &&
+          x <= Canvas::kWidth - 5 && y >= 4 && y <= Canvas::kHeight - 5;
       (on_ring ? changed_on_ring : changed_elsewhere)++;
     }
   }

@@ -27,7 +27,8 @@ TEST_F(config_store_test, missing_file_reads_defaults_and_flush_creates_it) {
   store->WriteInt("General", "Frame", 2);
   store->WriteText("General", "Target", "");
   ASSERT_TRUE(store->Flush());
-  EXPECT_EQ(test::ListFolder(file_.parent_path()), std::vector<std::string>{"Vellagard Web Converter.conf"});
+  EXPECT_EQ(test::ListFolder(file_.parent_path()),
+            std::vector<std::string>{"Vellagard Web Converter.conf"});
 
   auto again = CConfigSettingsStore::OpenFile(file_);
   EXPECT_EQ(again->ReadInt("General", "Frame", 0), 2);
@@ -36,18 +37,17 @@ TEST_F(config_store_test, missing_file_reads_defaults_and_flush_creates_it) {
 
 TEST_F(config_store_test, values_round_trip_exactly) {
   const std::string texts[] = {
-      "  leading and trailing spaces  ",
-      "C:\\Users\\me\\Pictures",
-      "$HOME and %TEMP% stay as typed",
-      "quotes \" and ; semicolons = equals # hash",
-      "Grüße, 例え, \xF0\x9F\x98\x80",
-      "two\nlines",
+      "  leading and trailing spaces  ", "C:\\Users\\me\\Pictures",
+      "$HOME and %TEMP% stay as typed",  "quotes \" and ; semicolons = equals # hash",
+      "Grüße, 例え, \xF0\x9F\x98\x80",   "two\nlines",
   };
   const std::int32_t numbers[] = {0, -1, 2147483647, -2147483647 - 1, 0x00FFFFFF};
   {
     auto store = CConfigSettingsStore::OpenFile(file_);
-    for (std::size_t i = 0; i < std::size(texts); ++i) store->WriteText("General", "T" + std::to_string(i), texts[i]);
-    for (std::size_t i = 0; i < std::size(numbers); ++i) store->WriteInt("Layout", "N" + std::to_string(i), numbers[i]);
+    for (std::size_t i = 0; i < std::size(texts); ++i)
+      store->WriteText("General", "T" + std::to_string(i), texts[i]);
+    for (std::size_t i = 0; i < std::size(numbers); ++i)
+      store->WriteInt("Layout", "N" + std::to_string(i), numbers[i]);
     ASSERT_TRUE(store->Flush());
   }
   auto store = CConfigSettingsStore::OpenFile(file_);
@@ -102,8 +102,9 @@ TEST_F(config_store_test, the_whole_record_round_trips) {
 
 TEST_F(config_store_test, damaged_or_out_of_range_entries_read_as_defaults) {
   std::filesystem::create_directories(file_.parent_path());
-  test::WriteBytes(file_,
-                   "[General]\nFrame=abc\nBorderWidth=99999999999\nLink=kept\nthis line is garbage\n[Layout\n");
+  test::WriteBytes(
+      file_,
+      "[General]\nFrame=abc\nBorderWidth=99999999999\nLink=kept\nthis line is garbage\n[Layout\n");
   auto store = CConfigSettingsStore::OpenFile(file_);
   EXPECT_EQ(store->ReadInt("General", "Frame", 1), 1);
   EXPECT_EQ(store->ReadInt("General", "BorderWidth", 5), 5);
@@ -127,10 +128,12 @@ TEST_F(config_store_test, user_store_lives_in_the_xdg_config_folder) {
   setenv("XDG_CONFIG_HOME", "relative/is/ignored", 1);
   const char* home = std::getenv("HOME");
   if (home) {
-    EXPECT_EQ(CConfigSettingsStore::UserStoreFile(),
-              std::filesystem::path(home) / ".config" / "Quillmere" / "Vellagard Web Converter.conf");
+    EXPECT_EQ(
+        CConfigSettingsStore::UserStoreFile(),
+        std::filesystem::path(home) / ".config" / "Quillmere" / "Vellagard Web Converter.conf");
   }
-  if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+  if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

@@ -79,11 +79,12 @@ TEST_F(domains_dialog_test, adds_checked_names_and_refuses_bad_ones_with_a_messa
     } else {
       ASSERT_EQ(services_.messages.size(), 1u);
       EXPECT_EQ(services_.messages[0].icon, MessageIcon::Error);
-      EXPECT_NE(services_.messages[0].text.find(c.message_part), std::string::npos) << services_.messages[0].text;
+      EXPECT_NE(services_.messages[0].text.find(c.message_part), std::string::npos)
+          << services_.messages[0].text;
     }
   }
-  EXPECT_EQ(dialog.GetNames(),
-            (std::vector<std::string>{"a.example", "b.example", "www.example.org", "xn--mller-kva.de"}));
+  EXPECT_EQ(dialog.GetNames(), (std::vector<std::string>{"a.example", "b.example",
+                                                         "www.example.org", "xn--mller-kva.de"}));
 
   dialog.m_listNames->SetSelection(0);
   dialog.m_listNames->SetSelection(3);

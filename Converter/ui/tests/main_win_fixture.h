@@ -80,7 +80,8 @@ class main_win_test : public ::testing::Test {
   }
   std::vector<std::string> FileNames() {
     std::vector<std::string> names;
-    for (std::size_t r = 0; r < win_->Images().size(); ++r) names.push_back(win_->Images()[r].m_strFileName);
+    for (std::size_t r = 0; r < win_->Images().size(); ++r)
+      names.push_back(win_->Images()[r].m_strFileName);
     return names;
   }
   void Select(std::initializer_list<int> rows) {

@@ -20,10 +20,11 @@ struct RunCase {
 
 TEST_F(main_win_test, a_run_writes_the_same_files_as_vellagard_convert) {
   const RunCase cases[] = {
-      {"text to image, domain-locked, colours and border", 1,
-       {"--style", "text-to-image", "--message", "Hover to see", "--loading", "Loading now", "--status",
-        "My gallery", "--background", "336699", "--text-color", "FFEECC", "--border", "3", "--domain",
-        "example.com", "--watermark", "\xC2\xA9 Jane & Co"},
+      {"text to image, domain-locked, colours and border",
+       1,
+       {"--style", "text-to-image", "--message", "Hover to see", "--loading", "Loading now",
+        "--status", "My gallery", "--background", "336699", "--text-color", "FFEECC", "--border",
+        "3", "--domain", "example.com", "--watermark", "\xC2\xA9 Jane & Co"},
        [](CMainWin& w, FakeServices& s) {
          Type(dynamic_cast<ui::CDlgStyleTextPage*>(w.StylePage(1))->m_editText, "Hover to see");
          Type(w.m_editMessageLoading, "Loading now");
@@ -37,12 +38,14 @@ TEST_F(main_win_test, a_run_writes_the_same_files_as_vellagard_convert) {
          ASSERT_TRUE(ClickCheck(w.m_checkDomainLock));
          w.m_comboDomain->SetStringSelection("example.com");
        }},
-      {"slideshow, keyless", 4,
+      {"slideshow, keyless",
+       4,
        {"--style", "slideshow", "--delay", "750"},
        [](CMainWin& w, FakeServices&) {
          Type(dynamic_cast<ui::CDlgStyleSlideshow*>(w.StylePage(4))->m_editDelay, "750");
        }},
-      {"targeted link to a named frame", 0,
+      {"targeted link to a named frame",
+       0,
        {"--style", "link", "--link", "https://example.com/shop", "--frame", "main"},
        [](CMainWin& w, FakeServices&) {
          auto* link = dynamic_cast<ui::CDlgStyleLink*>(w.StylePage(0));
@@ -133,13 +136,15 @@ TEST_F(main_win_test, stop_during_a_run_aborts_after_the_current_image) {
     for (wxWindow* c : w.GetChildren()) {
       const int id = c->GetId();
       const bool left_alone = id == wxID_STATIC || id == ui::IDC_STOP || id == ui::IDC_PROGRESS ||
-                              id == ui::IDC_PREVIEW || id == ui::IDC_STYLE_FRAME || id == ui::IDC_BORDER_SPIN ||
+                              id == ui::IDC_PREVIEW || id == ui::IDC_STYLE_FRAME ||
+                              id == ui::IDC_BORDER_SPIN ||
                               dynamic_cast<ui::CStylePage*>(c) != nullptr;
       if (!left_alone && c->IsEnabled()) state.enabled_inputs.push_back(id);
     }
     state.domain_enabled = w.m_comboDomain->IsEnabled();
     state.pages_enabled = false;
-    for (int s = 0; s < 5; ++s) state.pages_enabled = state.pages_enabled || w.StylePage(s)->IsEnabled();
+    for (int s = 0; s < 5; ++s)
+      state.pages_enabled = state.pages_enabled || w.StylePage(s)->IsEnabled();
     e.Skip();  // on to the window's own Stop handler
   });
   // The click waits in the queue and is handled at the first pause of the run.

@@ -110,15 +110,15 @@ TEST_F(main_win_test, tab_order_follows_the_layout_with_the_pages_after_the_fram
       ids.push_back(dynamic_cast<ui::CStylePage*>(c) ? 0 : c->GetId());
     }
   }
-  const std::vector<int> expected = {1033, 1002, 1004, 1006, 1008, 1010, 1012, 1080, 1081, 1082, 1083, 1084,
-                                     1070, 0,    0,    0,    0,    0,    1038, 1039, 1040, 1041, 1042, 1043,
-                                     1044, 1047, 1055, 1045, 1046, 1003, 1005, 1054, 1007, 1009, 1011, 1016,
-                                     1022};
+  const std::vector<int> expected = {1033, 1002, 1004, 1006, 1008, 1010, 1012, 1080, 1081, 1082,
+                                     1083, 1084, 1070, 0,    0,    0,    0,    0,    1038, 1039,
+                                     1040, 1041, 1042, 1043, 1044, 1047, 1055, 1045, 1046, 1003,
+                                     1005, 1054, 1007, 1009, 1011, 1016, 1022};
   EXPECT_EQ(ids, expected);
-  EXPECT_EQ(labels, (std::vector<std::string>{"Image files to convert:", "Presentation style:",
-                                              "Loading message:", "Status message:", "Background color:",
-                                              "Text color:", "Border width (pixels):", "Watermark:",
-                                              "Target folder:"}));
+  EXPECT_EQ(labels, (std::vector<std::string>{
+                        "Image files to convert:", "Presentation style:", "Loading message:",
+                        "Status message:", "Background color:", "Text color:",
+                        "Border width (pixels):", "Watermark:", "Target folder:"}));
   // The pages, in style order, on the frame's rectangle.
   const wxRect frame = FindChildById(&w, ui::IDC_STYLE_FRAME)->GetRect();
   EXPECT_NE(dynamic_cast<ui::CDlgStyleLink*>(w.StylePage(0)), nullptr);
@@ -146,10 +146,14 @@ TEST_F(main_win_test, first_start_shows_the_defaults) {
   EXPECT_EQ(FromWx(link->m_editLink->GetValue()), kDefaultLink);
   EXPECT_TRUE(link->m_frameButtons[0]->GetValue());
   EXPECT_FALSE(link->m_editOtherFrame->IsEnabled());
-  EXPECT_EQ(FromWx(dynamic_cast<ui::CDlgStyleTextPage*>(w.StylePage(1))->m_editText->GetValue()), "Press here");
-  EXPECT_EQ(FromWx(dynamic_cast<ui::CDlgStyleTextPage*>(w.StylePage(2))->m_editText->GetValue()), "Press here");
-  EXPECT_FALSE(dynamic_cast<ui::CDlgStyleImage2Image*>(w.StylePage(3))->m_editFile->IsThisEnabled());
-  EXPECT_EQ(FromWx(dynamic_cast<ui::CDlgStyleSlideshow*>(w.StylePage(4))->m_editDelay->GetValue()), "1000");
+  EXPECT_EQ(FromWx(dynamic_cast<ui::CDlgStyleTextPage*>(w.StylePage(1))->m_editText->GetValue()),
+            "Press here");
+  EXPECT_EQ(FromWx(dynamic_cast<ui::CDlgStyleTextPage*>(w.StylePage(2))->m_editText->GetValue()),
+            "Press here");
+  EXPECT_FALSE(
+      dynamic_cast<ui::CDlgStyleImage2Image*>(w.StylePage(3))->m_editFile->IsThisEnabled());
+  EXPECT_EQ(FromWx(dynamic_cast<ui::CDlgStyleSlideshow*>(w.StylePage(4))->m_editDelay->GetValue()),
+            "1000");
   EXPECT_EQ(FromWx(w.m_editMessageLoading->GetValue()), "Please wait while the image downloads...");
   EXPECT_EQ(FromWx(w.m_editMessageStatus->GetValue()), "Quillmere - Protected image");
   EXPECT_EQ(w.m_buttonBackColor->GetColor(), 0x000000u);
@@ -229,14 +233,16 @@ TEST_F(main_win_test, slideshow_delay_is_checked_at_start_and_kept_even_when_ref
   auto* page = dynamic_cast<ui::CDlgStyleSlideshow*>(w.StylePage(4));
   Type(page->m_editDelay, "0");
   ASSERT_TRUE(Click(w.m_buttonStart));
-  EXPECT_EQ(services_.MessageTexts(), std::vector<std::string>{"Please enter positive integer value!"});
+  EXPECT_EQ(services_.MessageTexts(),
+            std::vector<std::string>{"Please enter positive integer value!"});
   EXPECT_EQ(w.Settings().SlideshowDelay, 0);
   Settle();
   EXPECT_EQ(wxWindow::FindFocus(), page->m_editDelay);
 
   // The arrows step within 1..60000 from what the box holds.
   page->m_spinDelay->Step(1);
-  EXPECT_EQ(FromWx(page->m_editDelay->GetValue()), "2");  // 0 is below the range: taken as 1, then up
+  EXPECT_EQ(FromWx(page->m_editDelay->GetValue()),
+            "2");  // 0 is below the range: taken as 1, then up
   Type(page->m_editDelay, "90000");
   page->m_spinDelay->Step(-1);
   EXPECT_EQ(FromWx(page->m_editDelay->GetValue()), "59999");
@@ -351,8 +357,8 @@ TEST_F(main_win_test, edit_domains_adds_normalised_names_and_keeps_the_selection
     return wxID_OK;
   };
   ASSERT_TRUE(Click(w.m_buttonEditDomains));
-  EXPECT_EQ(w.DomainList(),
-            (std::vector<std::string>{"alpha.example", "xn--bcher-kva.example", "zeta.example", "localhost"}));
+  EXPECT_EQ(w.DomainList(), (std::vector<std::string>{"alpha.example", "xn--bcher-kva.example",
+                                                      "zeta.example", "localhost"}));
   EXPECT_EQ(FromWx(w.m_comboDomain->GetStringSelection()), "zeta.example");
   CloseWindow();
   std::string stored;
@@ -380,8 +386,8 @@ TEST_F(main_win_test, add_files_and_add_folder_fill_the_list_and_the_view_mirror
   WriteBytes(dir_ / "notes.txt", "not an image");
   std::string upper = PathToUtf8(images[0]);
   upper.replace(upper.size() - 8, 8, "IMG1.PNG");  // same file name, other case: a duplicate
-  services_.files_answer =
-      std::vector<std::string>{PathToUtf8(images[0]), PathToUtf8(images[1]), PathToUtf8(dir_ / "notes.txt"), upper};
+  services_.files_answer = std::vector<std::string>{PathToUtf8(images[0]), PathToUtf8(images[1]),
+                                                    PathToUtf8(dir_ / "notes.txt"), upper};
   ASSERT_TRUE(Click(w.m_buttonAddFiles));
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"img1.png", "img2.png", "notes.txt"}));
   EXPECT_EQ(ShownRows(), ModelRows());
@@ -444,14 +450,25 @@ TEST_F(main_win_test, dropped_files_and_folders_join_the_list) {
   WriteBytes(dir_ / "more" / "readme.txt", "skipped by the folder walk");
   WritePng(dir_ / "more" / "a.JPG", 4, 4);
   const Case cases[] = {
-      {"files, one not an image", on_list,
+      {"files, one not an image",
+       on_list,
        {PathToUtf8(images[1]), PathToUtf8(dir_ / "pics" / "notes.txt"), PathToUtf8(images[0])},
-       true, {"img2.png", "img1.png"}},
-      {"nothing new", on_window, {upper, PathToUtf8(images[1]), PathToUtf8(dir_ / "pics" / "notes.txt")},
-       false, {"img2.png", "img1.png"}},
-      {"a folder, walked", on_window, {PathToUtf8(dir_ / "more")}, true,
+       true,
+       {"img2.png", "img1.png"}},
+      {"nothing new",
+       on_window,
+       {upper, PathToUtf8(images[1]), PathToUtf8(dir_ / "pics" / "notes.txt")},
+       false,
+       {"img2.png", "img1.png"}},
+      {"a folder, walked",
+       on_window,
+       {PathToUtf8(dir_ / "more")},
+       true,
        {"img2.png", "img1.png", "a.JPG", "img1.png"}},
-      {"a name of nothing", on_list, {PathToUtf8(dir_ / "gone.png")}, false,
+      {"a name of nothing",
+       on_list,
+       {PathToUtf8(dir_ / "gone.png")},
+       false,
        {"img2.png", "img1.png", "a.JPG", "img1.png"}},
   };
   for (const Case& c : cases) {
@@ -491,11 +508,13 @@ TEST_F(main_win_test, dropped_files_and_folders_join_the_list) {
 // One real drag and drop on the display: an image dragged from another window of this
 // program onto the list, the pointer driven by xdotool as a hand on the mouse would.
 TEST_F(main_win_test, an_image_dragged_onto_the_list_joins_it) {
-  ASSERT_EQ(std::system("command -v xdotool >/dev/null"), 0) << "xdotool is needed (scripts/install-deps.sh)";
+  ASSERT_EQ(std::system("command -v xdotool >/dev/null"), 0)
+      << "xdotool is needed (scripts/install-deps.sh)";
   CMainWin& w = Open();
   w.Move(10, 10);
   const auto images = MakeImages(dir_ / "pics", 1);
-  auto* source = new wxFrame(nullptr, wxID_ANY, "drag source", wxPoint(1110, 880), wxSize(150, 120));
+  auto* source =
+      new wxFrame(nullptr, wxID_ANY, "drag source", wxPoint(1110, 880), wxSize(150, 120));
   auto* panel = new wxPanel(source);
   bool started = false;
   bool ended = false;
@@ -514,10 +533,13 @@ TEST_F(main_win_test, an_image_dragged_onto_the_list_joins_it) {
   const wxPoint from = panel->GetScreenRect().GetPosition() + wxPoint(30, 30);
   const wxRect list = w.m_listImages->GetScreenRect();
   const wxPoint to = list.GetPosition() + wxPoint(list.width / 2, list.height / 2);
-  const std::string hand = wxString::Format(
-      "xdotool mousemove %d %d sleep 0.2 mousedown 1 sleep 0.2 mousemove %d %d sleep 0.3 mousemove %d %d "
-      "sleep 0.3 mousemove %d %d sleep 0.3 mouseup 1", from.x, from.y, from.x + 20, from.y + 20, to.x, to.y,
-      to.x + 5, to.y + 5).ToStdString();
+  const std::string hand =
+      wxString::Format(
+          "xdotool mousemove %d %d sleep 0.2 mousedown 1 sleep 0.2 mousemove %d %d sleep 0.3 "
+          "mousemove %d %d "
+          "sleep 0.3 mousemove %d %d sleep 0.3 mouseup 1",
+          from.x, from.y, from.x + 20, from.y + 20, to.x, to.y, to.x + 5, to.y + 5)
+          .ToStdString();
   std::atomic<bool> hand_done{false};
   std::thread mover([&] {
     std::system(hand.c_str());
@@ -542,15 +564,17 @@ TEST_F(main_win_test, paths_given_at_start_fill_the_list) {
   const auto images = MakeImages(dir_ / "pics", 1);
   MakeImages(dir_ / "more" / "sub", 2);
   WriteBytes(dir_ / "more" / "notes.txt", "skipped by the folder walk");
-  w.AddStartupPaths({PathToUtf8(images[0]), PathToUtf8(dir_ / "missing.png"), PathToUtf8(dir_ / "more")});
+  w.AddStartupPaths(
+      {PathToUtf8(images[0]), PathToUtf8(dir_ / "missing.png"), PathToUtf8(dir_ / "more")});
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"img1.png", "img1.png", "img2.png"}));
   EXPECT_EQ(w.Images()[1].m_strFolder, PathToUtf8(dir_ / "more" / "sub") + "/");
   EXPECT_EQ(ShownRows(), ModelRows());
   EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{2});
   // The name of nothing is reported, once, with the reason.
   ASSERT_EQ(services_.messages.size(), 1u);
-  EXPECT_EQ(services_.messages[0].text,
-            "These could not be added to the list:\n\n" + PathToUtf8(dir_ / "missing.png") + ": no such file or folder");
+  EXPECT_EQ(services_.messages[0].text, "These could not be added to the list:\n\n" +
+                                            PathToUtf8(dir_ / "missing.png") +
+                                            ": no such file or folder");
 }
 
 TEST_F(main_win_test, remove_move_and_clear) {
@@ -559,7 +583,8 @@ TEST_F(main_win_test, remove_move_and_clear) {
 
   Select({1, 3});
   ASSERT_EQ(w.m_listImages->SelectedRows(), (std::vector<int>{1, 3}));
-  ASSERT_EQ(FileNames(), (std::vector<std::string>{"img1.png", "img2.png", "img3.png", "img4.png", "img5.png"}));
+  ASSERT_EQ(FileNames(),
+            (std::vector<std::string>{"img1.png", "img2.png", "img3.png", "img4.png", "img5.png"}));
   ASSERT_TRUE(Click(w.m_buttonRemoveSelected));
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"img1.png", "img3.png", "img5.png"}));
   EXPECT_TRUE(w.m_listImages->SelectedRows().empty());
@@ -582,7 +607,8 @@ TEST_F(main_win_test, remove_move_and_clear) {
   ASSERT_TRUE(Click(w.m_buttonClearList));  // Yes: cleared
   EXPECT_TRUE(w.Images().empty());
   EXPECT_EQ(w.m_listImages->GetItemCount(), 0);
-  EXPECT_EQ(services_.questions, (std::vector<std::string>{"Remove all files from list?", "Remove all files from list?"}));
+  EXPECT_EQ(services_.questions, (std::vector<std::string>{"Remove all files from list?",
+                                                           "Remove all files from list?"}));
   EXPECT_EQ(services_.question_defaults, (std::vector<bool>{false, false}));  // No is the default
 
   ASSERT_TRUE(Click(w.m_buttonClearList));  // empty: asks nothing
@@ -613,18 +639,21 @@ TEST_F(main_win_test, colour_choice_sets_button_setting_and_preview_and_cancel_k
   wxBitmap bitmap(size.x, size.y, 24);
   {
     wxMemoryDC dc(bitmap);
-    ui::CColorPreview::Draw(dc, wxRect(size), w.m_preview->GetBackColor(), w.m_preview->GetTextColor(),
-                            w.m_preview->GetFont());
+    ui::CColorPreview::Draw(dc, wxRect(size), w.m_preview->GetBackColor(),
+                            w.m_preview->GetTextColor(), w.m_preview->GetFont());
   }
   const wxImage image = bitmap.ConvertToImage();
-  EXPECT_EQ(wxColour(image.GetRed(1, 1), image.GetGreen(1, 1), image.GetBlue(1, 1)), wxColour(0x99, 0x66, 0x33));
+  EXPECT_EQ(wxColour(image.GetRed(1, 1), image.GetGreen(1, 1), image.GetBlue(1, 1)),
+            wxColour(0x99, 0x66, 0x33));
   // White text pixels, centred: found in the middle band, none in the corners.
   int text_pixels = 0;
   for (int x = 0; x < image.GetWidth(); ++x) {
     for (int y = 0; y < image.GetHeight(); ++y) {
-      if (image.GetRed(x, y) == 0xFF && image.GetGreen(x, y) == 0xFF && image.GetBlue(x, y) == 0xFF) {
+      if (image.GetRed(x, y) == 0xFF && image.GetGreen(x, y) == 0xFF &&
+          image.GetBlue(x, y) == 0xFF) {
         ++text_pixels;
-        EXPECT_TRUE(x > size.x / 8 && x < size.x * 7 / 8 && y > size.y / 8 && y < size.y * 7 / 8) << x << "," << y;
+        EXPECT_TRUE(x > size.x / 8 && x < size.x * 7 / 8 && y > size.y / 8 && y < size.y * 7 / 8)
+            << x << "," << y;
       }
     }
   }
@@ -659,9 +688,10 @@ TEST_F(main_win_test, start_collects_trimmed_options_before_asking) {
   services_.answers = {false};  // decline: nothing is written
   ASSERT_TRUE(Click(w.m_buttonStart));
   ASSERT_EQ(services_.questions.size(), 1u);
-  EXPECT_EQ(services_.questions[0],
-            "You are about to convert 2 image file(s).\nNote that files in the target folder will be "
-            "overwritten!\n\nAre you sure you want to continue?");
+  EXPECT_EQ(
+      services_.questions[0],
+      "You are about to convert 2 image file(s).\nNote that files in the target folder will be "
+      "overwritten!\n\nAre you sure you want to continue?");
   EXPECT_TRUE(services_.question_defaults[0]);
   EXPECT_EQ(w.Settings().MessageLoading, "Loading, please wait");
   EXPECT_EQ(w.Settings().MessageStatus, "My gallery");
@@ -677,7 +707,8 @@ TEST_F(main_win_test, start_collects_trimmed_options_before_asking) {
 TEST_F(main_win_test, start_with_an_empty_list_refuses) {
   CMainWin& w = Open();
   ASSERT_TRUE(Click(w.m_buttonStart));
-  EXPECT_EQ(services_.MessageTexts(), std::vector<std::string>{"Please add at least one image file!"});
+  EXPECT_EQ(services_.MessageTexts(),
+            std::vector<std::string>{"Please add at least one image file!"});
   EXPECT_TRUE(services_.questions.empty());
 }
 
@@ -773,7 +804,8 @@ TEST_F(main_win_test, settings_are_saved_at_close_and_restored_at_the_next_start
     EXPECT_EQ(w->m_buttonBackColor->GetColor(), 0x00102030u);
     EXPECT_EQ(w->m_buttonTextColor->GetColor(), 0x00405060u);
     EXPECT_EQ(w->m_preview->GetBackColor(), 0x00102030u);
-    EXPECT_EQ(FromWx(w->m_editMessageLoading->GetValue()), "Please wait while the image downloads...");
+    EXPECT_EQ(FromWx(w->m_editMessageLoading->GetValue()),
+              "Please wait while the image downloads...");
     EXPECT_TRUE(w->m_checkDomainLock->GetValue());
     delete w;
   }

@@ -11,11 +11,14 @@ namespace {
 
 TEST(ui_services_test, file_filter_lists_exactly_the_accepted_extensions) {
   const std::string filter = FromWx(ImageFileFilter());
-  EXPECT_EQ(filter, std::string("Image files|*.gif;*.jpg;*.jpeg;*.png;*.tif;*.webp;*.avif|All files|") +
-                        FromWx(wxFileSelectorDefaultWildcardStr));
+  EXPECT_EQ(filter,
+            std::string("Image files|*.gif;*.jpg;*.jpeg;*.png;*.tif;*.webp;*.avif|All files|") +
+                FromWx(wxFileSelectorDefaultWildcardStr));
   // The filter and the list's own test agree.
-  for (const char* name : {"a.gif", "a.jpg", "a.jpeg", "a.png", "a.tif", "a.webp", "a.avif"}) EXPECT_TRUE(IsAcceptedImageFile(name)) << name;
-  for (const char* name : {"a.tiff", "a.bmp", "a.heic"}) EXPECT_FALSE(IsAcceptedImageFile(name)) << name;
+  for (const char* name : {"a.gif", "a.jpg", "a.jpeg", "a.png", "a.tif", "a.webp", "a.avif"})
+    EXPECT_TRUE(IsAcceptedImageFile(name)) << name;
+  for (const char* name : {"a.tiff", "a.bmp", "a.heic"})
+    EXPECT_FALSE(IsAcceptedImageFile(name)) << name;
 }
 
 TEST(ui_services_test, colours_keep_the_settings_byte_order) {

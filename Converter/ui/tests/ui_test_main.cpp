@@ -27,7 +27,8 @@ wxIMPLEMENT_APP_NO_MAIN(CTestApp);
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   if (!wxEntryStart(argc, argv)) {
-    std::fprintf(stderr, "ui_tests: cannot start wxWidgets; the window tests need a display (DISPLAY=%s)\n",
+    std::fprintf(stderr,
+                 "ui_tests: cannot start wxWidgets; the window tests need a display (DISPLAY=%s)\n",
                  std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
     return 1;
   }

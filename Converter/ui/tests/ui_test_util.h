@@ -110,7 +110,8 @@ inline void Settle(int rounds = 5) {
 // A click as the user makes it: only on an enabled, shown control.
 inline ::testing::AssertionResult Click(wxWindow* button) {
   if (button == nullptr) return ::testing::AssertionFailure() << "no such button";
-  if (!button->IsEnabled()) return ::testing::AssertionFailure() << "button " << button->GetId() << " is disabled";
+  if (!button->IsEnabled())
+    return ::testing::AssertionFailure() << "button " << button->GetId() << " is disabled";
   if (!button->IsShownOnScreen()) {
     return ::testing::AssertionFailure() << "button " << button->GetId() << " is not shown";
   }
@@ -121,7 +122,8 @@ inline ::testing::AssertionResult Click(wxWindow* button) {
 }
 
 inline ::testing::AssertionResult ClickRadio(wxRadioButton* radio) {
-  if (!radio->IsEnabled()) return ::testing::AssertionFailure() << "radio " << radio->GetId() << " is disabled";
+  if (!radio->IsEnabled())
+    return ::testing::AssertionFailure() << "radio " << radio->GetId() << " is disabled";
   radio->SetValue(true);
   wxCommandEvent click(wxEVT_RADIOBUTTON, radio->GetId());
   click.SetEventObject(radio);
@@ -131,7 +133,8 @@ inline ::testing::AssertionResult ClickRadio(wxRadioButton* radio) {
 }
 
 inline ::testing::AssertionResult ClickCheck(wxCheckBox* check) {
-  if (!check->IsEnabled()) return ::testing::AssertionFailure() << "check box " << check->GetId() << " is disabled";
+  if (!check->IsEnabled())
+    return ::testing::AssertionFailure() << "check box " << check->GetId() << " is disabled";
   check->SetValue(!check->GetValue());
   wxCommandEvent click(wxEVT_CHECKBOX, check->GetId());
   click.SetEventObject(check);
@@ -147,7 +150,8 @@ inline void Type(wxTextCtrl* box, const std::string& text) { box->SetValue(ui::T
 inline void WritePng(const std::filesystem::path& path, int width, int height, int seed = 0) {
   wxImage image(width, height);
   unsigned char* p = image.GetData();
-  for (int i = 0; i < width * height * 3; ++i) p[i] = static_cast<unsigned char>((i * 7 + seed * 31) & 0xFF);
+  for (int i = 0; i < width * height * 3; ++i)
+    p[i] = static_cast<unsigned char>((i * 7 + seed * 31) & 0xFF);
   ASSERT_TRUE(image.SaveFile(ui::ToWx(PathToUtf8(path)), wxBITMAP_TYPE_PNG)) << path;
 }
 

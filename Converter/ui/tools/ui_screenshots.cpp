@@ -54,8 +54,8 @@ bool Capture(wxWindow* window, const std::string& file) {
   Settle();
   const wxRect r = window->GetScreenRect();
   const std::string command = "import -window root -crop " + std::to_string(r.width) + "x" +
-                              std::to_string(r.height) + "+" + std::to_string(r.x) + "+" + std::to_string(r.y) +
-                              " +repage '" + file + "'";
+                              std::to_string(r.height) + "+" + std::to_string(r.x) + "+" +
+                              std::to_string(r.y) + " +repage '" + file + "'";
   const bool ok = std::system(command.c_str()) == 0;
   std::printf("%s %s\n", ok ? "wrote" : "FAILED", file.c_str());
   return ok;
@@ -92,7 +92,9 @@ int main(int argc, char** argv) {
       store.SetInt(vg::kSectionGeneral, "TextColor", 0x0080E0FF);
       store.SetInt(vg::kSectionGeneral, "BorderWidth", 2);
       store.SetText(vg::kSectionGeneral, "Watermark", "\xC2\xA9 Quillmere Photography");
-      if (style == 1 || style == 2) store.SetText(vg::kSectionGeneral, style == 1 ? "Text2ImageMessage" : "Image2TextMessage", "Photo (c) Quillmere");
+      if (style == 1 || style == 2)
+        store.SetText(vg::kSectionGeneral, style == 1 ? "Text2ImageMessage" : "Image2TextMessage",
+                      "Photo (c) Quillmere");
       if (style == 3) store.SetText(vg::kSectionGeneral, "Image2ImageFile", services.files.back());
       if (style == 4) store.SetInt(vg::kSectionGeneral, "SlideshowDelay", 2500);
       store.SetInt(vg::kSectionGeneral, "DomainLock", style % 2);

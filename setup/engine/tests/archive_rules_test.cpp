@@ -13,10 +13,25 @@ TEST(ArchiveNames, SafeRelativeNamesPass) {
 }
 
 TEST(ArchiveNames, NamesThatLeaveTheFolderAreRefused) {
-  const char* refused[] = {"",          "/etc/passwd", "../x",      "a/../../x", "a/..",
-                           "./a",       "C:/Windows/x", "C:x",      "a\\..\\x",  "\\\\srv\\s",
-                           "a//b",      "/",           "a/b.",      "a/b ",      "a\x01" "b",
-                           "file.txt:stream", "a/<b>", "con|x"};
+  const char* refused[] = {"",
+                           "/etc/passwd",
+                           "../x",
+                           "a/../../x",
+                           "a/..",
+                           "./a",
+                           "C:/Windows/x",
+                           "C:x",
+                           "a\\..\\x",
+                           "\\\\srv\\s",
+                           "a//b",
+                           "/",
+                           "a/b.",
+                           "a/b ",
+                           "a\x01"
+                           "b",
+                           "file.txt:stream",
+                           "a/<b>",
+                           "con|x"};
   for (const char* name : refused) EXPECT_NE(CheckEntryName(name), "") << name;
   EXPECT_NE(CheckEntryName(std::string(201, 'a')), "");
   EXPECT_EQ(CheckEntryName(std::string(200, 'a')), "");
