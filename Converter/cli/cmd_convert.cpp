@@ -77,16 +77,22 @@ class CliHost : public IConversionHost {
  public:
   // `domain` is the checked host name the files are locked to, empty for keyless files.
   CliHost(const ConvertOptions& o, std::string domain, ConverterSettings& s, RunFlags& flags)
-      : o_(o), domain_(std::move(domain)), s_(s), flags_(flags),
-        bar_(StderrIsTerminal() && !o.verbose && !o.quiet) {}
+      : m_options(o), m_domain(std::move(domain)), m_settings(s), m_flags(flags),
+        m_bar(StderrIsTerminal() && !o.verbose && !o.quiet) {}
 
   bool CheckCurrentStylePage() override {
     StyleCheck check;
-    switch (StyleOf(s_.PresentationStyle)) {
-      case Style::TargetedLink: check = SaveAndValidateLink(s_, o_.link, s_.OtherFrame); break;
-      case Style::Text2Image: check = SaveAndValidateText2Image(s_, o_.message); break;
-      case Style::Image2Text: check = SaveAndValidateImage2Text(s_, o_.message); break;
-      case Style::Slideshow: check = SaveAndValidateSlideshow(s_, o_.delay); break;
+    switch (StyleOf(m_settings.PresentationStyle)) {
+      case Style::TargetedLink:
+        check = SaveAndValidateLink(m_settings, m_options.link, m_settings.OtherFrame);
+        break;
+      case Style::Text2Image:
+        check = SaveAndValidateText2Image(m_settings, m_options.message);
+        break;
+      case Style::Image2Text:
+        check = SaveAndValidateImage2Text(m_settings, m_options.message);
+        break;
+      case Style::Slideshow: check = SaveAndValidateSlideshow(m_settings, m_options.delay); break;
       case Style::Image2Image: break;  // checked by the run itself
     }
     if (!check.ok) ShowMessage(check.message, MessageIcon::Error);
@@ -94,22 +100,22 @@ class CliHost : public IConversionHost {
   }
 
   void CollectOptions() override {
-    s_.DomainLock = !domain_.empty();
+    m_settings.DomainLock = !m_domain.empty();
     OptionFields fields;
-    fields.loading_message = o_.loading;
-    fields.status_message = o_.status;
-    fields.watermark = o_.watermark;
-    fields.border_width = o_.border;
-    fields.open_target_folder = o_.open;
-    fields.domain_index = s_.DomainLock ? 0 : -1;  // the one domain given
-    fields.target_folder = o_.target;
-    CollectOptionFields(s_, fields);
+    fields.loading_message = m_options.loading;
+    fields.status_message = m_options.status;
+    fields.watermark = m_options.watermark;
+    fields.border_width = m_options.border;
+    fields.open_target_folder = m_options.open;
+    fields.domain_index = m_settings.DomainLock ? 0 : -1;  // the one domain given
+    fields.target_folder = m_options.target;
+    CollectOptionFields(m_settings, fields);
   }
 
-  std::string GetDomainKey() override { return s_.DomainLock ? domain_ : std::string(); }
+  std::string GetDomainKey() override { return m_settings.DomainLock ? m_domain : std::string(); }
 
   bool AskYesNo(const std::string& text) override {
-    if (o_.yes) return true;
+    if (m_options.yes) return true;
     std::fprintf(stderr, "%s [Y/n] ", text.c_str());
     std::fflush(stderr);
     std::string answer;
@@ -119,32 +125,32 @@ class CliHost : public IConversionHost {
   }
 
   void UpdateControls() override {}
-  void SetProgressRange(int maximum) override { total_ = maximum; }
+  void SetProgressRange(int maximum) override { m_total = maximum; }
   void SetProgressPosition(int position) override {
-    done_ = position;
-    if (bar_) DrawBar();
+    m_done = position;
+    if (m_bar) DrawBar();
   }
   void OnImageStarting(std::size_t index, const CImageItem& item) override {
     (void)index;
-    current_ = item.m_strFileName;
-    if (bar_) DrawBar();
+    m_current = item.m_strFileName;
+    if (m_bar) DrawBar();
   }
   void OnImageFinished(std::size_t index, const CImageItem& item, bool written) override {
-    if (o_.verbose) {
-      std::fprintf(stderr, "[%zu/%d] %s: %s\n", index + 1, total_, item.GetFullPath().c_str(),
+    if (m_options.verbose) {
+      std::fprintf(stderr, "[%zu/%d] %s: %s\n", index + 1, m_total, item.GetFullPath().c_str(),
                    written ? "written" : "unchanged");
     }
   }
   void PumpMessages() override {
-    if (InterruptRequested()) flags_.stop_requested = true;
+    if (InterruptRequested()) m_flags.stop_requested = true;
   }
   void ShowMessage(const std::string& text, MessageIcon icon) override {
-    if (bar_ && total_ > 0) {
+    if (m_bar && m_total > 0) {
       std::fputc('\n', stderr);
-      total_ = 0;
+      m_total = 0;
     }
     if (icon == MessageIcon::Information) {
-      if (!o_.quiet) std::fprintf(stdout, "%s\n", text.c_str());
+      if (!m_options.quiet) std::fprintf(stdout, "%s\n", text.c_str());
     } else {
       std::fprintf(stderr, "vellagard: %s\n", text.c_str());
     }
@@ -158,22 +164,22 @@ class CliHost : public IConversionHost {
  private:
   void DrawBar() {
     constexpr int kWidth = 30;
-    const int filled = total_ > 0 ? done_ * kWidth / total_ : 0;
-    std::string name = current_;
+    const int filled = m_total > 0 ? m_done * kWidth / m_total : 0;
+    std::string name = m_current;
     if (name.size() > 40) name = name.substr(0, 37) + "...";
     std::fprintf(stderr, "\r[%s%s] %d/%d %-40s", std::string(filled, '#').c_str(),
-                 std::string(kWidth - filled, '.').c_str(), done_, total_, name.c_str());
+                 std::string(kWidth - filled, '.').c_str(), m_done, m_total, name.c_str());
     std::fflush(stderr);
   }
 
-  const ConvertOptions& o_;
-  std::string domain_;
-  ConverterSettings& s_;
-  RunFlags& flags_;
-  bool bar_;
-  int total_ = 0;
-  int done_ = 0;
-  std::string current_;
+  const ConvertOptions& m_options;
+  std::string m_domain;
+  ConverterSettings& m_settings;
+  RunFlags& m_flags;
+  bool m_bar;
+  int m_total = 0;
+  int m_done = 0;
+  std::string m_current;
 };
 
 int UsageError(const std::string& text) {

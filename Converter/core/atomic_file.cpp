@@ -82,65 +82,65 @@ std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
   return removed;
 }
 
-AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {}
+AtomicFile::AtomicFile(std::filesystem::path target) : m_target(std::move(target)) {}
 
 AtomicFile::~AtomicFile() { Discard(); }
 
 bool AtomicFile::CreateTemporary() {
   const auto folder =
-      target_.parent_path().empty() ? std::filesystem::path(".") : target_.parent_path();
+      m_target.parent_path().empty() ? std::filesystem::path(".") : m_target.parent_path();
   if (!g_named_only) {
     errno = 0;
-    file_ = CreateUnnamedFile(folder);
-    if (file_) {
-      unnamed_ = true;
+    m_file = CreateUnnamedFile(folder);
+    if (m_file) {
+      m_unnamed = true;
       return true;
     }
     // Only a file system without unnamed files moves on to a named one.
     if (errno != EOPNOTSUPP && errno != ENOTSUP && errno != EISDIR && errno != EINVAL) {
-      error_ = LastError();
-      failed_ = true;
+      m_error = LastError();
+      m_failed = true;
       return false;
     }
   }
   for (int attempt = 0; attempt < 16; ++attempt) {
     const auto candidate = folder / std::filesystem::u8path(TemporaryName());
     errno = 0;
-    file_ = CreateNewFile(candidate);
-    if (file_) {
-      LockForWriter(file_);
-      temp_ = candidate;
+    m_file = CreateNewFile(candidate);
+    if (m_file) {
+      LockForWriter(m_file);
+      m_temp = candidate;
       return true;
     }
-    error_ = LastError();
+    m_error = LastError();
     if (errno != EEXIST) break;
   }
-  failed_ = true;
+  m_failed = true;
   return false;
 }
 
 bool AtomicFile::Open() {
   Discard();
-  failed_ = false;
-  unchanged_ = false;
+  m_failed = false;
+  m_unchanged = false;
   return CreateTemporary();
 }
 
 bool AtomicFile::OpenKeepingSame(std::int64_t final_size) {
   Discard();
-  failed_ = false;
-  unchanged_ = false;
+  m_failed = false;
+  m_unchanged = false;
   std::error_code ec;
-  if (final_size >= 0 && std::filesystem::is_regular_file(target_, ec)) {
-    existing_ = OpenFileForReading(target_);
-    if (existing_) {
-      existing_size_ = GetOpenFileLength(existing_);
-      if (existing_size_ == final_size) {
-        compared_ = 0;
+  if (final_size >= 0 && std::filesystem::is_regular_file(m_target, ec)) {
+    m_existing = OpenFileForReading(m_target);
+    if (m_existing) {
+      m_existingSize = GetOpenFileLength(m_existing);
+      if (m_existingSize == final_size) {
+        m_compared = 0;
         return true;
       }
-      std::fclose(existing_);
-      existing_ = nullptr;
+      std::fclose(m_existing);
+      m_existing = nullptr;
     }
   }
   return CreateTemporary();
@@ -149,43 +149,43 @@ bool AtomicFile::OpenKeepingSame(std::int64_t final_size) {
 // The bytes so far agreed with the target: they are copied from it into a temporary
 // file, after which writing goes on there.
 bool AtomicFile::SwitchToWriting() {
-  std::FILE* existing = existing_;
-  existing_ = nullptr;
-  const std::int64_t agreed = compared_;
+  std::FILE* existing = m_existing;
+  m_existing = nullptr;
+  const std::int64_t agreed = m_compared;
   bool ok = CreateTemporary() && std::fseek(existing, 0, SEEK_SET) == 0;
   std::int64_t remaining = agreed;
-  if (compare_buffer_.size() < (std::size_t{1} << 16)) compare_buffer_.resize(std::size_t{1} << 16);
+  if (m_compareBuffer.size() < (std::size_t{1} << 16)) m_compareBuffer.resize(std::size_t{1} << 16);
   while (ok && remaining > 0) {
-    const std::size_t want = remaining < static_cast<std::int64_t>(compare_buffer_.size())
+    const std::size_t want = remaining < static_cast<std::int64_t>(m_compareBuffer.size())
                                  ? static_cast<std::size_t>(remaining)
-                                 : compare_buffer_.size();
-    ok = std::fread(compare_buffer_.data(), 1, want, existing) == want &&
-         WriteOut(compare_buffer_.data(), want);
+                                 : m_compareBuffer.size();
+    ok = std::fread(m_compareBuffer.data(), 1, want, existing) == want &&
+         WriteOut(m_compareBuffer.data(), want);
     remaining -= static_cast<std::int64_t>(want);
   }
   std::fclose(existing);
-  if (!ok) failed_ = true;
+  if (!ok) m_failed = true;
   return ok;
 }
 
 bool AtomicFile::WriteOut(const void* data, std::size_t size) {
-  if (std::fwrite(data, 1, size, file_) != size) {
-    error_ = LastError();
-    failed_ = true;
+  if (std::fwrite(data, 1, size, m_file) != size) {
+    m_error = LastError();
+    m_failed = true;
     return false;
   }
   return true;
 }
 
 bool AtomicFile::Write(const void* data, std::size_t size) {
-  if (failed_ || (!file_ && !existing_)) return false;
+  if (m_failed || (!m_file && !m_existing)) return false;
   if (size == 0) return true;
-  if (existing_) {
-    if (compare_buffer_.size() < size) compare_buffer_.resize(size);
-    const bool fits = static_cast<std::int64_t>(size) <= existing_size_ - compared_;
-    if (fits && std::fread(compare_buffer_.data(), 1, size, existing_) == size &&
-        std::memcmp(compare_buffer_.data(), data, size) == 0) {
-      compared_ += static_cast<std::int64_t>(size);
+  if (m_existing) {
+    if (m_compareBuffer.size() < size) m_compareBuffer.resize(size);
+    const bool fits = static_cast<std::int64_t>(size) <= m_existingSize - m_compared;
+    if (fits && std::fread(m_compareBuffer.data(), 1, size, m_existing) == size &&
+        std::memcmp(m_compareBuffer.data(), data, size) == 0) {
+      m_compared += static_cast<std::int64_t>(size);
       return true;
     }
     if (!SwitchToWriting()) return false;
@@ -194,15 +194,15 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
 }
 
 bool AtomicFile::Commit() {
-  if (failed_ || (!file_ && !existing_)) {
+  if (m_failed || (!m_file && !m_existing)) {
     Discard();
     return false;
   }
-  if (existing_) {
-    if (compared_ == existing_size_) {
-      std::fclose(existing_);
-      existing_ = nullptr;
-      unchanged_ = true;
+  if (m_existing) {
+    if (m_compared == m_existingSize) {
+      std::fclose(m_existing);
+      m_existing = nullptr;
+      m_unchanged = true;
       return true;
     }
     // Fewer bytes came than the target holds.
@@ -211,43 +211,43 @@ bool AtomicFile::Commit() {
       return false;
     }
   }
-  bool ok = std::fflush(file_) == 0;
-  if (!ok) error_ = LastError();
-  if (ok && unnamed_) {
+  bool ok = std::fflush(m_file) == 0;
+  if (!ok) m_error = LastError();
+  if (ok && m_unnamed) {
     // Linked straight in when the target is new; otherwise under a short name first,
     // then renamed over the target in one step.
     std::error_code ec;
-    if (!LinkUnnamedFile(file_, target_, ec)) {
+    if (!LinkUnnamedFile(m_file, m_target, ec)) {
       ok = false;
       for (int attempt = 0; attempt < 16 && !ok && ec == std::errc::file_exists; ++attempt) {
-        const auto candidate = target_.parent_path() / std::filesystem::u8path(TemporaryName());
-        if (LinkUnnamedFile(file_, candidate, ec)) {
-          temp_ = candidate;
+        const auto candidate = m_target.parent_path() / std::filesystem::u8path(TemporaryName());
+        if (LinkUnnamedFile(m_file, candidate, ec)) {
+          m_temp = candidate;
           ok = true;
         }
       }
-      if (!ok) error_ = ec;
-      if (ok) ok = RenameReplacing(temp_, target_, error_);
-      if (ok) temp_.clear();
+      if (!ok) m_error = ec;
+      if (ok) ok = RenameReplacing(m_temp, m_target, m_error);
+      if (ok) m_temp.clear();
     }
   } else if (ok) {
 #ifdef _WIN32
     // Windows renames only a closed file.
-    ok = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!ok) error_ = LastError();
+    ok = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    if (!ok) m_error = LastError();
 #endif
-    if (ok) ok = RenameReplacing(temp_, target_, error_);
-    if (ok) temp_.clear();
+    if (ok) ok = RenameReplacing(m_temp, m_target, m_error);
+    if (ok) m_temp.clear();
   }
   // The writer's lock goes with the close, after the rename.
-  if (file_ && std::fclose(file_) != 0 && ok) {
-    error_ = LastError();
+  if (m_file && std::fclose(m_file) != 0 && ok) {
+    m_error = LastError();
     ok = false;
   }
-  file_ = nullptr;
+  m_file = nullptr;
   if (!ok) {
-    failed_ = true;
+    m_failed = true;
     Discard();
     return false;
   }
@@ -255,19 +255,19 @@ bool AtomicFile::Commit() {
 }
 
 void AtomicFile::Discard() {
-  if (existing_) {
-    std::fclose(existing_);
-    existing_ = nullptr;
+  if (m_existing) {
+    std::fclose(m_existing);
+    m_existing = nullptr;
   }
-  if (file_) {
-    std::fclose(file_);
-    file_ = nullptr;
+  if (m_file) {
+    std::fclose(m_file);
+    m_file = nullptr;
   }
-  unnamed_ = false;
-  if (!temp_.empty()) {
+  m_unnamed = false;
+  if (!m_temp.empty()) {
     std::error_code ignored;
-    std::filesystem::remove(temp_, ignored);
-    temp_.clear();
+    std::filesystem::remove(m_temp, ignored);
+    m_temp.clear();
   }
 }
 

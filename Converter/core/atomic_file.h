@@ -56,28 +56,28 @@ class AtomicFile {
   // Drops everything written so far; the target is not touched.
   void Discard();
 
-  bool unchanged() const { return unchanged_; }
-  const std::filesystem::path& target() const { return target_; }
+  bool unchanged() const { return m_unchanged; }
+  const std::filesystem::path& target() const { return m_target; }
   // The reason of the last failure, when the system gave one.
-  const std::error_code& error() const { return error_; }
+  const std::error_code& error() const { return m_error; }
 
  private:
   bool CreateTemporary();
   bool SwitchToWriting();
   bool WriteOut(const void* data, std::size_t size);
 
-  std::filesystem::path target_;
-  std::filesystem::path temp_;  // empty for an unnamed temporary file
-  std::FILE* file_ = nullptr;
-  bool unnamed_ = false;
-  bool failed_ = false;
-  bool unchanged_ = false;
+  std::filesystem::path m_target;
+  std::filesystem::path m_temp;  // empty for an unnamed temporary file
+  std::FILE* m_file = nullptr;
+  bool m_unnamed = false;
+  bool m_failed = false;
+  bool m_unchanged = false;
   // While comparing: the open target, how many bytes agreed so far, and its size.
-  std::FILE* existing_ = nullptr;
-  std::int64_t compared_ = 0;
-  std::int64_t existing_size_ = 0;
-  std::vector<unsigned char> compare_buffer_;
-  std::error_code error_;
+  std::FILE* m_existing = nullptr;
+  std::int64_t m_compared = 0;
+  std::int64_t m_existingSize = 0;
+  std::vector<unsigned char> m_compareBuffer;
+  std::error_code m_error;
 };
 
 // Copies `source` over `target` through an AtomicFile.

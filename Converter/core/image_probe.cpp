@@ -46,48 +46,48 @@ constexpr int kMaxBrands = 64;
 // or nullptr when the data ends before offset + size.
 class Window {
  public:
-  explicit Window(IProbeSource& source) : source_(source) {}
+  explicit Window(IProbeSource& source) : m_source(source) {}
 #ifdef VG_POISON_WINDOW
-  ~Window() { ASAN_UNPOISON_MEMORY_REGION(buffer_.data(), kWindowSize); }
+  ~Window() { ASAN_UNPOISON_MEMORY_REGION(m_buffer.data(), kWindowSize); }
 #endif
 
   const unsigned char* Get(std::uint64_t offset, std::size_t size) {
     if (size == 0 || size > kWindowSize) return nullptr;
-    if (loaded_ && offset >= start_ && offset - start_ <= length_ &&
-        size <= length_ - static_cast<std::size_t>(offset - start_)) {
-      return buffer_.data() + (offset - start_);
+    if (m_loaded && offset >= m_start && offset - m_start <= m_length &&
+        size <= m_length - static_cast<std::size_t>(offset - m_start)) {
+      return m_buffer.data() + (offset - m_start);
     }
 #ifdef VG_POISON_WINDOW
-    ASAN_UNPOISON_MEMORY_REGION(buffer_.data(), kWindowSize);
+    ASAN_UNPOISON_MEMORY_REGION(m_buffer.data(), kWindowSize);
 #endif
-    std::size_t got = source_.ReadAt(offset, buffer_.data(), kWindowSize);
+    std::size_t got = m_source.ReadAt(offset, m_buffer.data(), kWindowSize);
     if (got > kWindowSize) got = 0;  // a source that claims more than it was given
-    start_ = offset;
-    length_ = got;
-    loaded_ = true;
+    m_start = offset;
+    m_length = got;
+    m_loaded = true;
 #ifdef VG_POISON_WINDOW
-    ASAN_POISON_MEMORY_REGION(buffer_.data() + length_, kWindowSize - length_);
+    ASAN_POISON_MEMORY_REGION(m_buffer.data() + m_length, kWindowSize - m_length);
 #endif
-    return size <= length_ ? buffer_.data() : nullptr;
+    return size <= m_length ? m_buffer.data() : nullptr;
   }
 
   // The first bytes of the data and how many there are (up to the window size).
   const unsigned char* Head(std::size_t& available) {
     Get(0, 1);
-    if (!loaded_ || start_ != 0) {
+    if (!m_loaded || m_start != 0) {
       available = 0;
       return nullptr;
     }
-    available = length_;
-    return buffer_.data();
+    available = m_length;
+    return m_buffer.data();
   }
 
  private:
-  IProbeSource& source_;
-  std::array<unsigned char, kWindowSize> buffer_{};
-  std::uint64_t start_ = 0;
-  std::size_t length_ = 0;
-  bool loaded_ = false;
+  IProbeSource& m_source;
+  std::array<unsigned char, kWindowSize> m_buffer{};
+  std::uint64_t m_start = 0;
+  std::size_t m_length = 0;
+  bool m_loaded = false;
 };
 
 std::uint32_t Le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
@@ -477,44 +477,44 @@ ImageFormat Sniff(const unsigned char* p, std::size_t n) {
 
 class MemorySource : public IProbeSource {
  public:
-  MemorySource(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
+  MemorySource(const unsigned char* data, std::size_t size) : m_data(data), m_size(size) {}
   std::size_t ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t size) override {
-    if (offset >= size_) return 0;
-    const std::size_t n = std::min<std::uint64_t>(size, size_ - offset);
-    std::memcpy(buffer, data_ + offset, n);
+    if (offset >= m_size) return 0;
+    const std::size_t n = std::min<std::uint64_t>(size, m_size - offset);
+    std::memcpy(buffer, m_data + offset, n);
     return n;
   }
 
  private:
-  const unsigned char* data_;
-  std::size_t size_;
+  const unsigned char* m_data;
+  std::size_t m_size;
 };
 
 // Reads an unbuffered file of known length, seeking only when a read does not continue
 // the last one and never asking past the end (which would cost a read that returns 0).
 class FileSource : public IProbeSource {
  public:
-  FileSource(std::FILE* file, std::uint64_t length) : file_(file), length_(length) {}
+  FileSource(std::FILE* file, std::uint64_t length) : m_file(file), m_length(length) {}
   std::size_t ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t size) override {
-    if (offset >= length_ || offset > static_cast<std::uint64_t>(LONG_MAX)) return 0;
-    size = static_cast<std::size_t>(std::min<std::uint64_t>(size, length_ - offset));
-    if (!position_known_ || offset != position_) {
-      if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) {
-        position_known_ = false;
+    if (offset >= m_length || offset > static_cast<std::uint64_t>(LONG_MAX)) return 0;
+    size = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_length - offset));
+    if (!m_positionKnown || offset != m_position) {
+      if (std::fseek(m_file, static_cast<long>(offset), SEEK_SET) != 0) {
+        m_positionKnown = false;
         return 0;
       }
     }
-    const std::size_t got = std::fread(buffer, 1, size, file_);
-    position_ = offset + got;
-    position_known_ = !std::ferror(file_);
+    const std::size_t got = std::fread(buffer, 1, size, m_file);
+    m_position = offset + got;
+    m_positionKnown = !std::ferror(m_file);
     return got;
   }
 
  private:
-  std::FILE* file_;
-  std::uint64_t length_;
-  std::uint64_t position_ = 0;
-  bool position_known_ = true;  // a file just opened stands at its start
+  std::FILE* m_file;
+  std::uint64_t m_length;
+  std::uint64_t m_position = 0;
+  bool m_positionKnown = true;  // a file just opened stands at its start
 };
 
 }  // namespace

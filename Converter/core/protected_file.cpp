@@ -130,17 +130,17 @@ std::array<std::uint32_t, 256> MakeKeylessTable(std::int32_t length) {
 BlockScrambler::BlockScrambler(std::string_view pattern) {
   if (pattern.empty()) return;
   const std::size_t periods = (kTargetMaskSize + pattern.size() - 1) / pattern.size();
-  mask_.reserve(periods * pattern.size());
+  m_mask.reserve(periods * pattern.size());
   for (std::size_t i = 0; i < periods; ++i)
-    mask_.insert(mask_.end(), pattern.begin(), pattern.end());
-  block_size_ = RoundDownTo(kTargetBlockSize, mask_.size());
+    m_mask.insert(m_mask.end(), pattern.begin(), pattern.end());
+  m_blockSize = RoundDownTo(kTargetBlockSize, m_mask.size());
 }
 
 void BlockScrambler::Apply(unsigned char* data, std::size_t size) const {
-  if (mask_.empty()) return;
-  const std::size_t step = mask_.size();
+  if (m_mask.empty()) return;
+  const std::size_t step = m_mask.size();
   for (std::size_t offset = 0; offset < size; offset += step) {
-    XorBytes(data + offset, mask_.data(), size - offset < step ? size - offset : step);
+    XorBytes(data + offset, m_mask.data(), size - offset < step ? size - offset : step);
   }
 }
 

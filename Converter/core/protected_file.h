@@ -55,12 +55,12 @@ void ScrambleBlock(unsigned char* data, std::size_t size, std::uint64_t offset,
 class BlockScrambler {
  public:
   explicit BlockScrambler(std::string_view pattern);
-  std::size_t block_size() const { return block_size_; }
+  std::size_t block_size() const { return m_blockSize; }
   void Apply(unsigned char* data, std::size_t size) const;
 
  private:
-  std::vector<unsigned char> mask_;
-  std::size_t block_size_ = 0;
+  std::vector<unsigned char> m_mask;
+  std::size_t m_blockSize = 0;
 };
 
 // Writes `target` from `source`, keyed with `key` (empty: keyless). True only when the

@@ -25,7 +25,7 @@ std::string Name(const std::string& section, const std::string& entry) {
 
 std::int32_t MemorySettingsStore::ReadInt(std::string_view section, std::string_view entry,
                                           std::int32_t default_value) {
-  log_.push_back({Op::ReadInt, std::string(section), std::string(entry), 0, {}});
+  m_log.push_back({Op::ReadInt, std::string(section), std::string(entry), 0, {}});
   std::int32_t value = default_value;
   GetInt(section, entry, value);
   return value;
@@ -33,7 +33,7 @@ std::int32_t MemorySettingsStore::ReadInt(std::string_view section, std::string_
 
 std::string MemorySettingsStore::ReadText(std::string_view section, std::string_view entry,
                                           std::string_view default_value) {
-  log_.push_back({Op::ReadText, std::string(section), std::string(entry), 0, {}});
+  m_log.push_back({Op::ReadText, std::string(section), std::string(entry), 0, {}});
   std::string value(default_value);
   GetText(section, entry, value);
   return value;
@@ -41,19 +41,19 @@ std::string MemorySettingsStore::ReadText(std::string_view section, std::string_
 
 void MemorySettingsStore::WriteInt(std::string_view section, std::string_view entry,
                                    std::int32_t value) {
-  log_.push_back({Op::WriteInt, std::string(section), std::string(entry), value, {}});
+  m_log.push_back({Op::WriteInt, std::string(section), std::string(entry), value, {}});
   SetInt(section, entry, value);
 }
 
 void MemorySettingsStore::WriteText(std::string_view section, std::string_view entry,
                                     std::string_view value) {
-  log_.push_back({Op::WriteText, std::string(section), std::string(entry), 0, std::string(value)});
+  m_log.push_back({Op::WriteText, std::string(section), std::string(entry), 0, std::string(value)});
   SetText(section, entry, value);
 }
 
 void MemorySettingsStore::SetInt(std::string_view section, std::string_view entry,
                                  std::int32_t value) {
-  Value& v = values_[Key(section, entry)];
+  Value& v = m_values[Key(section, entry)];
   v.is_text = false;
   v.number = value;
   v.text.clear();
@@ -61,35 +61,35 @@ void MemorySettingsStore::SetInt(std::string_view section, std::string_view entr
 
 void MemorySettingsStore::SetText(std::string_view section, std::string_view entry,
                                   std::string_view value) {
-  Value& v = values_[Key(section, entry)];
+  Value& v = m_values[Key(section, entry)];
   v.is_text = true;
   v.number = 0;
   v.text = std::string(value);
 }
 
 void MemorySettingsStore::Erase(std::string_view section, std::string_view entry) {
-  values_.erase(Key(section, entry));
+  m_values.erase(Key(section, entry));
 }
 
 bool MemorySettingsStore::GetInt(std::string_view section, std::string_view entry,
                                  std::int32_t& value) const {
-  auto it = values_.find(Key(section, entry));
-  if (it == values_.end() || it->second.is_text) return false;
+  auto it = m_values.find(Key(section, entry));
+  if (it == m_values.end() || it->second.is_text) return false;
   value = it->second.number;
   return true;
 }
 
 bool MemorySettingsStore::GetText(std::string_view section, std::string_view entry,
                                   std::string& value) const {
-  auto it = values_.find(Key(section, entry));
-  if (it == values_.end() || !it->second.is_text) return false;
+  auto it = m_values.find(Key(section, entry));
+  if (it == m_values.end() || !it->second.is_text) return false;
   value = it->second.text;
   return true;
 }
 
 std::vector<std::string> MemorySettingsStore::WrittenNames() const {
   std::vector<std::string> names;
-  for (const Access& a : log_) {
+  for (const Access& a : m_log) {
     if (a.op == Op::WriteInt || a.op == Op::WriteText) names.push_back(Name(a.section, a.entry));
   }
   return names;
@@ -97,7 +97,7 @@ std::vector<std::string> MemorySettingsStore::WrittenNames() const {
 
 std::vector<std::string> MemorySettingsStore::ReadNames() const {
   std::vector<std::string> names;
-  for (const Access& a : log_) {
+  for (const Access& a : m_log) {
     if (a.op == Op::ReadInt || a.op == Op::ReadText) names.push_back(Name(a.section, a.entry));
   }
   return names;

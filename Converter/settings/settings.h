@@ -88,14 +88,14 @@ class MemorySettingsStore : public ISettingsStore {
   // The stored value, without logging; false when the entry is missing or of the other type.
   bool GetInt(std::string_view section, std::string_view entry, std::int32_t& value) const;
   bool GetText(std::string_view section, std::string_view entry, std::string& value) const;
-  bool empty() const { return values_.empty(); }
+  bool empty() const { return m_values.empty(); }
 
-  const std::vector<Access>& log() const { return log_; }
+  const std::vector<Access>& log() const { return m_log; }
   // "Section/Entry" of every write, in order.
   std::vector<std::string> WrittenNames() const;
   // "Section/Entry" of every read, in order.
   std::vector<std::string> ReadNames() const;
-  void ClearLog() { log_.clear(); }
+  void ClearLog() { m_log.clear(); }
 
  private:
   struct Value {
@@ -104,8 +104,8 @@ class MemorySettingsStore : public ISettingsStore {
     std::string text;
   };
   using Key = std::pair<std::string, std::string>;
-  std::map<Key, Value> values_;
-  std::vector<Access> log_;
+  std::map<Key, Value> m_values;
+  std::vector<Access> m_log;
 };
 
 // True when both Left and Top were stored (neither is -1): only then is the window

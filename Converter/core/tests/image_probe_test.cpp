@@ -199,12 +199,12 @@ TEST(image_probe_test, refuses_inconsistent_headers) {
 // A source that counts what the probe asks of it.
 class CountingSource : public IProbeSource {
  public:
-  explicit CountingSource(std::string data) : data_(std::move(data)) {}
+  explicit CountingSource(std::string data) : m_data(std::move(data)) {}
   std::size_t ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t size) override {
     ++reads;
-    if (offset >= data_.size()) return 0;
-    const std::size_t n = std::min<std::size_t>(size, data_.size() - offset);
-    std::memcpy(buffer, data_.data() + offset, n);
+    if (offset >= m_data.size()) return 0;
+    const std::size_t n = std::min<std::size_t>(size, m_data.size() - offset);
+    std::memcpy(buffer, m_data.data() + offset, n);
     bytes += n;
     return n;
   }
@@ -212,7 +212,7 @@ class CountingSource : public IProbeSource {
   std::size_t bytes = 0;
 
  private:
-  std::string data_;
+  std::string m_data;
 };
 
 TEST(image_probe_test, jpeg_seeks_past_large_segments) {

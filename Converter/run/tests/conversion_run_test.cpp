@@ -31,7 +31,7 @@ const std::filesystem::path kSamples = std::filesystem::path(VG_SOURCE_DIR) / "s
 // A host that answers as a test tells it and records what the run asked of it.
 class ScriptedHost : public IConversionHost {
  public:
-  explicit ScriptedHost(RunFlags& flags) : flags_(flags) {}
+  explicit ScriptedHost(RunFlags& flags) : m_flags(flags) {}
 
   bool check_result = true;
   bool answer = true;
@@ -61,11 +61,11 @@ class ScriptedHost : public IConversionHost {
     question = text;
     return answer;
   }
-  void UpdateControls() override { running_at_update.push_back(flags_.running); }
+  void UpdateControls() override { running_at_update.push_back(m_flags.running); }
   void SetProgressRange(int maximum) override { progress_max = maximum; }
   void SetProgressPosition(int position) override { progress = position; }
   void PumpMessages() override {
-    if (progress == stop_after_image) flags_.stop_requested = true;
+    if (progress == stop_after_image) m_flags.stop_requested = true;
     if (progress == throw_after_image) throw std::runtime_error("the window went away");
   }
   void ShowMessage(const std::string& text, MessageIcon icon) override {
@@ -81,7 +81,7 @@ class ScriptedHost : public IConversionHost {
   std::string question;
 
  private:
-  RunFlags& flags_;
+  RunFlags& m_flags;
 };
 
 // A target folder, a program folder with vgi.js, images copied from the samples.

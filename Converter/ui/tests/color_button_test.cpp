@@ -39,19 +39,19 @@ wxColour Sys(wxSystemColour c) {
 class color_button_test : public ::testing::Test {
  protected:
   void SetUp() override {
-    frame_ = new wxFrame(nullptr, wxID_ANY, "colour button");
-    button_ = new CColorButton(frame_, wxID_ANY, wxPoint(10, 10),
-                               wxSize(Canvas::kWidth, Canvas::kHeight));
-    frame_->Show();
+    m_frame = new wxFrame(nullptr, wxID_ANY, "colour button");
+    m_button = new CColorButton(m_frame, wxID_ANY, wxPoint(10, 10),
+                                wxSize(Canvas::kWidth, Canvas::kHeight));
+    m_frame->Show();
     test::Settle();
   }
-  void TearDown() override { delete frame_; }
-  wxFrame* frame_ = nullptr;
-  CColorButton* button_ = nullptr;
+  void TearDown() override { delete m_frame; }
+  wxFrame* m_frame = nullptr;
+  CColorButton* m_button = nullptr;
 };
 
 TEST_F(color_button_test, raised_face_with_framed_swatch) {
-  const Canvas c(button_, 0x00336699,
+  const Canvas c(m_button, 0x00336699,
                  CColorButton::kDrawNormal);  // red 0x99, green 0x66, blue 0x33
   // Swatch = button shrunk by 5; its outer ring black, inside the colour.
   EXPECT_EQ(c.At(5, 5), *wxBLACK);
@@ -78,7 +78,7 @@ TEST_F(color_button_test, raised_face_with_framed_swatch) {
 }
 
 TEST_F(color_button_test, pressed_sinks_the_edge_and_shifts_the_swatch) {
-  const Canvas c(button_, 0x000000FF, CColorButton::kDrawPressed);
+  const Canvas c(m_button, 0x000000FF, CColorButton::kDrawPressed);
   EXPECT_EQ(c.At(10, 0), Sys(wxSYS_COLOUR_3DDKSHADOW));
   EXPECT_EQ(c.At(10, Canvas::kHeight - 1), Sys(wxSYS_COLOUR_3DLIGHT));
   // The frame moved one right and one down.
@@ -89,20 +89,20 @@ TEST_F(color_button_test, pressed_sinks_the_edge_and_shifts_the_swatch) {
 }
 
 TEST_F(color_button_test, disabled_shows_the_bare_face) {
-  const Canvas c(button_, 0x0000FF00, CColorButton::kDrawDisabled);
+  const Canvas c(m_button, 0x0000FF00, CColorButton::kDrawDisabled);
   for (int x = 3; x < Canvas::kWidth - 3; ++x) {
     ASSERT_EQ(c.At(x, Canvas::kHeight / 2), Sys(wxSYS_COLOUR_BTNFACE)) << "x=" << x;
   }
 }
 
 TEST_F(color_button_test, top_byte_of_the_colour_is_ignored) {
-  const Canvas c(button_, 0xFF204060, CColorButton::kDrawNormal);
+  const Canvas c(m_button, 0xFF204060, CColorButton::kDrawNormal);
   EXPECT_EQ(c.At(Canvas::kWidth / 2, Canvas::kHeight / 2), wxColour(0x60, 0x40, 0x20));
 }
 
 TEST_F(color_button_test, focus_rectangle_lies_one_pixel_outside_the_swatch) {
-  const Canvas plain(button_, 0x00808080, CColorButton::kDrawNormal);
-  const Canvas focused(button_, 0x00808080, CColorButton::kDrawFocused);
+  const Canvas plain(m_button, 0x00808080, CColorButton::kDrawNormal);
+  const Canvas focused(m_button, 0x00808080, CColorButton::kDrawFocused);
   int changed_on_ring = 0;
   int changed_elsewhere = 0;
   for (int y = 0; y < Canvas::kHeight; ++y) {
@@ -120,32 +120,32 @@ TEST_F(color_button_test, focus_rectangle_lies_one_pixel_outside_the_swatch) {
 
 TEST_F(color_button_test, set_color_and_clicks) {
   int clicks = 0;
-  button_->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { ++clicks; });
-  button_->SetColor(0x00ABCDEF);
-  EXPECT_EQ(button_->GetColor(), 0x00ABCDEFu);
+  m_button->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { ++clicks; });
+  m_button->SetColor(0x00ABCDEF);
+  EXPECT_EQ(m_button->GetColor(), 0x00ABCDEFu);
 
   // Mouse down and up inside: one click; released outside: none.
   wxMouseEvent down(wxEVT_LEFT_DOWN);
   down.SetPosition(wxPoint(5, 5));
-  button_->ProcessWindowEvent(down);
-  EXPECT_TRUE(button_->IsPressed());
+  m_button->ProcessWindowEvent(down);
+  EXPECT_TRUE(m_button->IsPressed());
   wxMouseEvent up(wxEVT_LEFT_UP);
   up.SetPosition(wxPoint(6, 6));
-  button_->ProcessWindowEvent(up);
-  EXPECT_FALSE(button_->IsPressed());
+  m_button->ProcessWindowEvent(up);
+  EXPECT_FALSE(m_button->IsPressed());
   EXPECT_EQ(clicks, 1);
 
-  button_->ProcessWindowEvent(down);
+  m_button->ProcessWindowEvent(down);
   wxMouseEvent away(wxEVT_LEFT_UP);
   away.SetPosition(wxPoint(500, 500));
-  button_->ProcessWindowEvent(away);
+  m_button->ProcessWindowEvent(away);
   EXPECT_EQ(clicks, 1);
 
   // Disabled: no press, no click.
-  button_->Disable();
-  button_->ProcessWindowEvent(down);
-  button_->ProcessWindowEvent(up);
-  EXPECT_FALSE(button_->IsPressed());
+  m_button->Disable();
+  m_button->ProcessWindowEvent(down);
+  m_button->ProcessWindowEvent(up);
+  EXPECT_FALSE(m_button->IsPressed());
   EXPECT_EQ(clicks, 1);
 }
 

@@ -12,25 +12,25 @@ namespace {
 
 class config_store_test : public ::testing::Test {
  protected:
-  wxInitializer wx_;
-  test::TempDir dir_;
-  std::filesystem::path file_ = dir_ / "Quillmere" / "Vellagard Web Converter.conf";
+  wxInitializer m_wx;
+  test::TempDir m_dir;
+  std::filesystem::path m_file = m_dir / "Quillmere" / "Vellagard Web Converter.conf";
 };
 
 TEST_F(config_store_test, missing_file_reads_defaults_and_flush_creates_it) {
-  auto store = CConfigSettingsStore::OpenFile(file_);
+  auto store = CConfigSettingsStore::OpenFile(m_file);
   EXPECT_EQ(store->ReadInt("General", "Frame", 3), 3);
   EXPECT_EQ(store->ReadText("General", "Link", "default"), "default");
   EXPECT_TRUE(store->Flush());  // nothing written: no file needed
-  EXPECT_FALSE(std::filesystem::exists(file_));
+  EXPECT_FALSE(std::filesystem::exists(m_file));
 
   store->WriteInt("General", "Frame", 2);
   store->WriteText("General", "Target", "");
   ASSERT_TRUE(store->Flush());
-  EXPECT_EQ(test::ListFolder(file_.parent_path()),
+  EXPECT_EQ(test::ListFolder(m_file.parent_path()),
             std::vector<std::string>{"Vellagard Web Converter.conf"});
 
-  auto again = CConfigSettingsStore::OpenFile(file_);
+  auto again = CConfigSettingsStore::OpenFile(m_file);
   EXPECT_EQ(again->ReadInt("General", "Frame", 0), 2);
   EXPECT_EQ(again->ReadText("General", "Target", "x"), "");  // stored empty, not deleted
 }
@@ -43,14 +43,14 @@ TEST_F(config_store_test, values_round_trip_exactly) {
   };
   const std::int32_t numbers[] = {0, -1, 2147483647, -2147483647 - 1, 0x00FFFFFF};
   {
-    auto store = CConfigSettingsStore::OpenFile(file_);
+    auto store = CConfigSettingsStore::OpenFile(m_file);
     for (std::size_t i = 0; i < std::size(texts); ++i)
       store->WriteText("General", "T" + std::to_string(i), texts[i]);
     for (std::size_t i = 0; i < std::size(numbers); ++i)
       store->WriteInt("Layout", "N" + std::to_string(i), numbers[i]);
     ASSERT_TRUE(store->Flush());
   }
-  auto store = CConfigSettingsStore::OpenFile(file_);
+  auto store = CConfigSettingsStore::OpenFile(m_file);
   for (std::size_t i = 0; i < std::size(texts); ++i) {
     EXPECT_EQ(store->ReadText("General", "T" + std::to_string(i), "?"), texts[i]);
   }
@@ -72,11 +72,11 @@ TEST_F(config_store_test, the_whole_record_round_trips) {
   s.Target = "/srv/www/photos";
   s.OpenTargetFolderOnCompletion = true;
   {
-    auto store = CConfigSettingsStore::OpenFile(file_);
+    auto store = CConfigSettingsStore::OpenFile(m_file);
     SaveSettings(*store, s, WindowPosition{120, 80});
     ASSERT_TRUE(store->Flush());
   }
-  auto store = CConfigSettingsStore::OpenFile(file_);
+  auto store = CConfigSettingsStore::OpenFile(m_file);
   ConverterSettings loaded;
   WindowPosition position;
   LoadSettings(*store, loaded, position);
@@ -94,29 +94,29 @@ TEST_F(config_store_test, the_whole_record_round_trips) {
   EXPECT_EQ(position.Left, 120);
   EXPECT_EQ(position.Top, 80);
   // Sections and entries as on Windows: [General] and [Layout].
-  const std::string text = test::ReadBytes(file_);
+  const std::string text = test::ReadBytes(m_file);
   EXPECT_NE(text.find("[General]"), std::string::npos);
   EXPECT_NE(text.find("[Layout]"), std::string::npos);
   EXPECT_NE(text.find("PresentationStyle=4"), std::string::npos);
 }
 
 TEST_F(config_store_test, damaged_or_out_of_range_entries_read_as_defaults) {
-  std::filesystem::create_directories(file_.parent_path());
+  std::filesystem::create_directories(m_file.parent_path());
   test::WriteBytes(
-      file_,
+      m_file,
       "[General]\nFrame=abc\nBorderWidth=99999999999\nLink=kept\nthis line is garbage\n[Layout\n");
-  auto store = CConfigSettingsStore::OpenFile(file_);
+  auto store = CConfigSettingsStore::OpenFile(m_file);
   EXPECT_EQ(store->ReadInt("General", "Frame", 1), 1);
   EXPECT_EQ(store->ReadInt("General", "BorderWidth", 5), 5);
   EXPECT_EQ(store->ReadText("General", "Link", ""), "kept");
 }
 
 TEST_F(config_store_test, flush_reports_a_folder_that_cannot_be_made) {
-  test::WriteBytes(dir_ / "blocker", "a file where the folder should be");
-  auto store = CConfigSettingsStore::OpenFile(dir_ / "blocker" / "settings.conf");
+  test::WriteBytes(m_dir / "blocker", "a file where the folder should be");
+  auto store = CConfigSettingsStore::OpenFile(m_dir / "blocker" / "settings.conf");
   store->WriteInt("General", "Frame", 2);
   EXPECT_FALSE(store->Flush());
-  EXPECT_EQ(test::ReadBytes(dir_ / "blocker"), "a file where the folder should be");
+  EXPECT_EQ(test::ReadBytes(m_dir / "blocker"), "a file where the folder should be");
 }
 
 TEST_F(config_store_test, user_store_lives_in_the_xdg_config_folder) {

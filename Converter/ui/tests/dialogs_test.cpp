@@ -16,7 +16,7 @@ using ui::FromWx;
 TEST_F(main_win_test, about_button_shows_version_copyright_and_update_link) {
   ui::CMainWin& w = Open();
   bool shown = false;
-  services_.on_modal = [&](wxDialog& d) {
+  m_services.on_modal = [&](wxDialog& d) {
     auto* about = dynamic_cast<ui::CAboutDlg*>(&d);
     EXPECT_NE(about, nullptr);
     if (!about) return wxID_CANCEL;
@@ -45,11 +45,11 @@ TEST_F(main_win_test, about_button_shows_version_copyright_and_update_link) {
 
 class domains_dialog_test : public ::testing::Test {
  protected:
-  FakeServices services_;
+  FakeServices m_services;
 };
 
 TEST_F(domains_dialog_test, adds_checked_names_and_refuses_bad_ones_with_a_message) {
-  ui::CDlgDomains dialog(nullptr, services_, {"b.example", "localhost", "a.example", "b.example"});
+  ui::CDlgDomains dialog(nullptr, m_services, {"b.example", "localhost", "a.example", "b.example"});
   EXPECT_EQ(dialog.GetNames(), (std::vector<std::string>{"a.example", "b.example"}));
   EXPECT_EQ(dialog.m_listNames->GetCount(), 2u);
 
@@ -70,17 +70,17 @@ TEST_F(domains_dialog_test, adds_checked_names_and_refuses_bad_ones_with_a_messa
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
-    services_.messages.clear();
+    m_services.messages.clear();
     dialog.m_editName->SetValue(wxString::FromUTF8(c.typed));
     EXPECT_EQ(dialog.AddName(), c.ok);
     if (c.ok) {
-      EXPECT_TRUE(services_.messages.empty());
+      EXPECT_TRUE(m_services.messages.empty());
       EXPECT_TRUE(dialog.m_editName->IsEmpty());
     } else {
-      ASSERT_EQ(services_.messages.size(), 1u);
-      EXPECT_EQ(services_.messages[0].icon, MessageIcon::Error);
-      EXPECT_NE(services_.messages[0].text.find(c.message_part), std::string::npos)
-          << services_.messages[0].text;
+      ASSERT_EQ(m_services.messages.size(), 1u);
+      EXPECT_EQ(m_services.messages[0].icon, MessageIcon::Error);
+      EXPECT_NE(m_services.messages[0].text.find(c.message_part), std::string::npos)
+          << m_services.messages[0].text;
     }
   }
   EXPECT_EQ(dialog.GetNames(), (std::vector<std::string>{"a.example", "b.example",

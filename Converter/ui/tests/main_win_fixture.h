@@ -25,27 +25,27 @@ class main_win_test : public ::testing::Test {
   // Opens the window on the store as it stands (the program's start).
   ui::CMainWin& Open() {
     CloseWindow();
-    win_ = new ui::CMainWin(nullptr, store_, services_, BinDir());
-    win_->Show();
+    m_win = new ui::CMainWin(nullptr, m_store, m_services, BinDir());
+    m_win->Show();
     Settle();
-    return *win_;
+    return *m_win;
   }
   // Destroys the window, which writes the settings into the store.
   void CloseWindow() {
-    if (win_ == nullptr) return;
-    delete win_;
-    win_ = nullptr;
+    if (m_win == nullptr) return;
+    delete m_win;
+    m_win = nullptr;
     Settle(1);
   }
-  ui::CMainWin& win() { return *win_; }
+  ui::CMainWin& win() { return *m_win; }
 
   // Adds files to the list through "Add file(s)".
   void AddFiles(const std::vector<std::filesystem::path>& files) {
     std::vector<std::string> paths;
     for (const auto& f : files) paths.push_back(PathToUtf8(f));
-    services_.files_answer = paths;
-    ASSERT_TRUE(Click(win_->m_buttonAddFiles));
-    services_.files_answer.reset();
+    m_services.files_answer = paths;
+    ASSERT_TRUE(Click(m_win->m_buttonAddFiles));
+    m_services.files_answer.reset();
   }
   // `count` PNG images img1.png ... in `folder`, sizes varying.
   std::vector<std::filesystem::path> MakeImages(const std::filesystem::path& folder, int count) {
@@ -60,7 +60,7 @@ class main_win_test : public ::testing::Test {
   // The rows as the list view shows them, all five columns joined by '|'.
   std::vector<std::string> ShownRows() {
     std::vector<std::string> rows;
-    auto* list = win_->m_listImages;
+    auto* list = m_win->m_listImages;
     for (long r = 0; r < list->GetItemCount(); ++r) {
       std::string row;
       for (int c = 0; c < 5; ++c) row += (c ? "|" : "") + ui::FromWx(list->GetItemText(r, c));
@@ -70,9 +70,9 @@ class main_win_test : public ::testing::Test {
   }
   std::vector<std::string> ModelRows() {
     std::vector<std::string> rows;
-    for (std::size_t r = 0; r < win_->Images().size(); ++r) {
+    for (std::size_t r = 0; r < m_win->Images().size(); ++r) {
       std::string row;
-      const auto texts = win_->Images().RowTexts(r);
+      const auto texts = m_win->Images().RowTexts(r);
       for (int c = 0; c < 5; ++c) row += (c ? "|" : "") + texts[c];
       rows.push_back(row);
     }
@@ -80,20 +80,20 @@ class main_win_test : public ::testing::Test {
   }
   std::vector<std::string> FileNames() {
     std::vector<std::string> names;
-    for (std::size_t r = 0; r < win_->Images().size(); ++r)
-      names.push_back(win_->Images()[r].m_strFileName);
+    for (std::size_t r = 0; r < m_win->Images().size(); ++r)
+      names.push_back(m_win->Images()[r].m_strFileName);
     return names;
   }
   void Select(std::initializer_list<int> rows) {
-    auto* list = win_->m_listImages;
+    auto* list = m_win->m_listImages;
     list->SetItemState(-1, 0, wxLIST_STATE_SELECTED);
     for (int r : rows) list->SetItemState(r, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
   }
 
-  MemorySettingsStore store_;
-  FakeServices services_;
-  TempDir dir_;
-  ui::CMainWin* win_ = nullptr;
+  MemorySettingsStore m_store;
+  FakeServices m_services;
+  TempDir m_dir;
+  ui::CMainWin* m_win = nullptr;
 };
 
 }  // namespace vg::test

@@ -54,13 +54,13 @@ TEST_F(main_win_test, a_run_writes_the_same_files_as_vellagard_convert) {
          Type(link->m_editOtherFrame, "main");
        }},
   };
-  const auto images = MakeImages(dir_ / "in", 3);
+  const auto images = MakeImages(m_dir / "in", 3);
   for (const RunCase& c : cases) {
     SCOPED_TRACE(c.name);
-    store_ = MemorySettingsStore();  // each case starts from the defaults
-    store_.SetText(kSectionDomains, kEntryDomainNames, "example.com");
-    const auto from_window = dir_ / (std::string("window-") + std::to_string(c.style));
-    const auto from_cli = dir_ / (std::string("cli-") + std::to_string(c.style));
+    m_store = MemorySettingsStore();  // each case starts from the defaults
+    m_store.SetText(kSectionDomains, kEntryDomainNames, "example.com");
+    const auto from_window = m_dir / (std::string("window-") + std::to_string(c.style));
+    const auto from_cli = m_dir / (std::string("cli-") + std::to_string(c.style));
     std::filesystem::create_directories(from_window);
 
     CMainWin& w = Open();
@@ -68,11 +68,11 @@ TEST_F(main_win_test, a_run_writes_the_same_files_as_vellagard_convert) {
     if (c.style != 0) {
       ASSERT_TRUE(ClickRadio(w.m_radioStyles[c.style]));
     }
-    c.set_up_window(w, services_);
+    c.set_up_window(w, m_services);
     Type(w.m_editTarget, PathToUtf8(from_window));
-    services_.messages.clear();
+    m_services.messages.clear();
     ASSERT_TRUE(Click(w.m_buttonStart));
-    ASSERT_EQ(services_.MessageTexts(), std::vector<std::string>{"Done."});
+    ASSERT_EQ(m_services.MessageTexts(), std::vector<std::string>{"Done."});
 
     std::vector<std::string> args = {"convert"};
     for (const auto& f : images) args.push_back(PathToUtf8(f));
@@ -93,15 +93,15 @@ TEST_F(main_win_test, a_run_writes_the_same_files_as_vellagard_convert) {
 
 TEST_F(main_win_test, a_done_run_reports_and_opens_the_typed_target_folder) {
   CMainWin& w = Open();
-  AddFiles(MakeImages(dir_ / "in", 3));
-  const auto target = dir_ / "typed";
+  AddFiles(MakeImages(m_dir / "in", 3));
+  const auto target = m_dir / "typed";
   std::filesystem::create_directories(target);
   Type(w.m_editTarget, PathToUtf8(target));
   w.m_checkOpenTarget->SetValue(true);
   ASSERT_TRUE(Click(w.m_buttonStart));
-  ASSERT_EQ(services_.MessageTexts(), std::vector<std::string>{"Done."});
-  EXPECT_EQ(services_.messages[0].icon, MessageIcon::Information);
-  EXPECT_EQ(services_.opened_folders, std::vector<std::string>{PathToUtf8(target)});
+  ASSERT_EQ(m_services.MessageTexts(), std::vector<std::string>{"Done."});
+  EXPECT_EQ(m_services.messages[0].icon, MessageIcon::Information);
+  EXPECT_EQ(m_services.opened_folders, std::vector<std::string>{PathToUtf8(target)});
   EXPECT_TRUE(std::filesystem::exists(target / "img3.html"));
   EXPECT_TRUE(std::filesystem::exists(target / "vgi.js"));
   EXPECT_EQ(w.m_progress->GetRange(), 3);
@@ -122,9 +122,9 @@ struct RunningState {
 
 TEST_F(main_win_test, stop_during_a_run_aborts_after_the_current_image) {
   CMainWin& w = Open();
-  AddFiles(MakeImages(dir_ / "in", 5));
+  AddFiles(MakeImages(m_dir / "in", 5));
   ASSERT_TRUE(ClickCheck(w.m_checkDomainLock));  // the drop-down enabled before the run
-  const auto target = dir_ / "out";
+  const auto target = m_dir / "out";
   std::filesystem::create_directories(target);
   Type(w.m_editTarget, PathToUtf8(target));
   w.m_checkOpenTarget->SetValue(true);
@@ -159,13 +159,13 @@ TEST_F(main_win_test, stop_during_a_run_aborts_after_the_current_image) {
   EXPECT_FALSE(state.domain_enabled);
   EXPECT_FALSE(state.pages_enabled);
 
-  ASSERT_EQ(services_.MessageTexts(), std::vector<std::string>{"Aborted!"});
-  EXPECT_EQ(services_.messages[0].icon, MessageIcon::Warning);
+  ASSERT_EQ(m_services.MessageTexts(), std::vector<std::string>{"Aborted!"});
+  EXPECT_EQ(m_services.messages[0].icon, MessageIcon::Warning);
   // The first image finished with both its files; nothing after it.
   EXPECT_TRUE(std::filesystem::exists(target / "img1.html"));
   EXPECT_FALSE(std::filesystem::exists(target / "img2.html"));
   EXPECT_FALSE(std::filesystem::exists(target / "vgi.js"));
-  EXPECT_TRUE(services_.opened_folders.empty());
+  EXPECT_TRUE(m_services.opened_folders.empty());
   EXPECT_EQ(w.m_progress->GetValue(), 1);
   // Idle again: inputs enabled, Stop disabled, the drop-down as the lock says.
   EXPECT_TRUE(w.m_buttonStart->IsEnabled());
@@ -177,8 +177,8 @@ TEST_F(main_win_test, stop_during_a_run_aborts_after_the_current_image) {
 
 TEST_F(main_win_test, the_close_command_is_ignored_during_a_run) {
   CMainWin& w = Open();
-  AddFiles(MakeImages(dir_ / "in", 3));
-  const auto target = dir_ / "out";
+  AddFiles(MakeImages(m_dir / "in", 3));
+  const auto target = m_dir / "out";
   std::filesystem::create_directories(target);
   Type(w.m_editTarget, PathToUtf8(target));
 
@@ -192,7 +192,7 @@ TEST_F(main_win_test, the_close_command_is_ignored_during_a_run) {
   ASSERT_EQ(close_results, 1);
   EXPECT_FALSE(closed_during_run);
   EXPECT_TRUE(w.IsShown());
-  EXPECT_EQ(services_.MessageTexts(), std::vector<std::string>{"Done."});
+  EXPECT_EQ(m_services.MessageTexts(), std::vector<std::string>{"Done."});
   EXPECT_TRUE(std::filesystem::exists(target / "vgi.js"));
 
   EXPECT_TRUE(w.Close());
@@ -201,16 +201,17 @@ TEST_F(main_win_test, the_close_command_is_ignored_during_a_run) {
 
 TEST_F(main_win_test, a_failing_image_names_its_source) {
   CMainWin& w = Open();
-  const auto images = MakeImages(dir_ / "in", 3);
+  const auto images = MakeImages(m_dir / "in", 3);
   AddFiles(images);
   std::filesystem::remove(images[1]);
-  const auto target = dir_ / "out";
+  const auto target = m_dir / "out";
   std::filesystem::create_directories(target);
   Type(w.m_editTarget, PathToUtf8(target));
   ASSERT_TRUE(Click(w.m_buttonStart));
-  ASSERT_EQ(services_.messages.size(), 1u);
-  EXPECT_EQ(services_.messages[0].text, "Error converting input file!\n\n" + PathToUtf8(images[1]));
-  EXPECT_EQ(services_.messages[0].icon, MessageIcon::Error);
+  ASSERT_EQ(m_services.messages.size(), 1u);
+  EXPECT_EQ(m_services.messages[0].text,
+            "Error converting input file!\n\n" + PathToUtf8(images[1]));
+  EXPECT_EQ(m_services.messages[0].icon, MessageIcon::Error);
   EXPECT_EQ(w.m_progress->GetValue(), 2);
   EXPECT_TRUE(w.m_buttonStart->IsEnabled());
 }
@@ -225,10 +226,10 @@ namespace {
 // ../share/vellagard as installed; with neither it refuses Start instead of writing
 // empty pages, naming both places.
 TEST_F(main_win_test, finds_its_files_in_share_vellagard_and_refuses_start_without_them) {
-  const auto images = MakeImages(dir_ / "in", 1);
+  const auto images = MakeImages(m_dir / "in", 1);
   for (const bool installed : {true, false}) {
     SCOPED_TRACE(installed ? "installed tree" : "no template anywhere");
-    const auto prefix = dir_ / (installed ? "installed" : "broken");
+    const auto prefix = m_dir / (installed ? "installed" : "broken");
     const auto program = prefix / "bin";
     const auto share = prefix / "share" / "vellagard";
     std::filesystem::create_directories(program);
@@ -238,28 +239,28 @@ TEST_F(main_win_test, finds_its_files_in_share_vellagard_and_refuses_start_witho
       std::filesystem::copy_file(BinDir() / "template.html", share / "template.html");
       WriteBytes(share / "vgi.js", "the installed viewer");
     }
-    services_.messages.clear();
-    services_.questions.clear();
-    auto* w = new ui::CMainWin(nullptr, store_, services_, program);
+    m_services.messages.clear();
+    m_services.questions.clear();
+    auto* w = new ui::CMainWin(nullptr, m_store, m_services, program);
     w->Show();
     Settle();
-    services_.files_answer = std::vector<std::string>{PathToUtf8(images[0])};
+    m_services.files_answer = std::vector<std::string>{PathToUtf8(images[0])};
     ASSERT_TRUE(Click(w->m_buttonAddFiles));
     const auto target = prefix / "out";
     std::filesystem::create_directories(target);
     Type(w->m_editTarget, PathToUtf8(target));
     ASSERT_TRUE(Click(w->m_buttonStart));
-    ASSERT_EQ(services_.messages.size(), 1u);
+    ASSERT_EQ(m_services.messages.size(), 1u);
     if (installed) {
-      EXPECT_EQ(services_.messages[0].text, "Done.");
+      EXPECT_EQ(m_services.messages[0].text, "Done.");
       EXPECT_EQ(ReadBytes(target / "vgi.js"), "the installed viewer");
     } else {
-      EXPECT_EQ(services_.messages[0].icon, MessageIcon::Error);
-      const std::string& text = services_.messages[0].text;
+      EXPECT_EQ(m_services.messages[0].icon, MessageIcon::Error);
+      const std::string& text = m_services.messages[0].text;
       EXPECT_NE(text.find("template.html"), std::string::npos) << text;
       EXPECT_NE(text.find(PathToUtf8(program)), std::string::npos) << text;
       EXPECT_NE(text.find(PathToUtf8(share)), std::string::npos) << text;
-      EXPECT_TRUE(services_.questions.empty());
+      EXPECT_TRUE(m_services.questions.empty());
       EXPECT_TRUE(ListFolder(target).empty());
     }
     delete w;

@@ -169,7 +169,7 @@ TEST_F(main_win_test, first_start_shows_the_defaults) {
   EXPECT_FALSE(w.m_checkOpenTarget->GetValue());
   EXPECT_FALSE(w.m_buttonStop->IsEnabled());
   EXPECT_TRUE(w.m_buttonStart->IsEnabled());
-  EXPECT_TRUE(services_.messages.empty());
+  EXPECT_TRUE(m_services.messages.empty());
 }
 
 TEST_F(main_win_test, choosing_a_style_shows_its_page_and_the_same_style_twice_changes_nothing) {
@@ -200,7 +200,7 @@ TEST_F(main_win_test, choosing_a_style_shows_its_page_and_the_same_style_twice_c
 
 TEST_F(main_win_test, link_page_frame_buttons_and_frame_name_check) {
   CMainWin& w = Open();
-  AddFiles(MakeImages(dir_ / "in", 1));
+  AddFiles(MakeImages(m_dir / "in", 1));
   auto* link = dynamic_cast<ui::CDlgStyleLink*>(w.StylePage(0));
   ASSERT_TRUE(ClickRadio(link->m_frameButtons[3]));
   EXPECT_EQ(w.Settings().Frame, 3);
@@ -210,9 +210,9 @@ TEST_F(main_win_test, link_page_frame_buttons_and_frame_name_check) {
   Type(link->m_editOtherFrame, "   ");
   Type(link->m_editLink, "  https://example.com/  ");
   ASSERT_TRUE(Click(w.m_buttonStart));
-  ASSERT_EQ(services_.MessageTexts(), std::vector<std::string>{"Please enter frame name!"});
-  EXPECT_EQ(services_.messages[0].icon, MessageIcon::Error);
-  EXPECT_TRUE(services_.questions.empty());
+  ASSERT_EQ(m_services.MessageTexts(), std::vector<std::string>{"Please enter frame name!"});
+  EXPECT_EQ(m_services.messages[0].icon, MessageIcon::Error);
+  EXPECT_TRUE(m_services.questions.empty());
   EXPECT_EQ(w.Settings().OtherFrame, "");
   EXPECT_EQ(w.Settings().Link, "https://example.com/");
   Settle();
@@ -228,12 +228,12 @@ TEST_F(main_win_test, link_page_frame_buttons_and_frame_name_check) {
 
 TEST_F(main_win_test, slideshow_delay_is_checked_at_start_and_kept_even_when_refused) {
   CMainWin& w = Open();
-  AddFiles(MakeImages(dir_ / "in", 1));
+  AddFiles(MakeImages(m_dir / "in", 1));
   ASSERT_TRUE(ClickRadio(w.m_radioStyles[4]));
   auto* page = dynamic_cast<ui::CDlgStyleSlideshow*>(w.StylePage(4));
   Type(page->m_editDelay, "0");
   ASSERT_TRUE(Click(w.m_buttonStart));
-  EXPECT_EQ(services_.MessageTexts(),
+  EXPECT_EQ(m_services.MessageTexts(),
             std::vector<std::string>{"Please enter positive integer value!"});
   EXPECT_EQ(w.Settings().SlideshowDelay, 0);
   Settle();
@@ -250,38 +250,38 @@ TEST_F(main_win_test, slideshow_delay_is_checked_at_start_and_kept_even_when_ref
 
 TEST_F(main_win_test, image_to_image_browse_preview_and_missing_file) {
   CMainWin& w = Open();
-  AddFiles(MakeImages(dir_ / "in", 1));
+  AddFiles(MakeImages(m_dir / "in", 1));
   ASSERT_TRUE(ClickRadio(w.m_radioStyles[3]));
   auto* page = dynamic_cast<ui::CDlgStyleImage2Image*>(w.StylePage(3));
 
   ASSERT_TRUE(Click(w.m_buttonStart));
-  EXPECT_EQ(services_.MessageTexts(), std::vector<std::string>{"Please choose an image file!"});
+  EXPECT_EQ(m_services.MessageTexts(), std::vector<std::string>{"Please choose an image file!"});
   ASSERT_TRUE(Click(page->m_buttonPreview));  // nothing chosen: nothing opens
-  EXPECT_TRUE(services_.opened.empty());
+  EXPECT_TRUE(m_services.opened.empty());
 
-  services_.file_answer = "/pictures/hover.png";
+  m_services.file_answer = "/pictures/hover.png";
   ASSERT_TRUE(Click(page->m_buttonBrowse));
   EXPECT_EQ(w.Settings().Image2ImageFile, "/pictures/hover.png");
   EXPECT_EQ(FromWx(page->m_editFile->GetValue()), "/pictures/hover.png");
   // The page's Browse and Preview carry the ids of the window's own Browse and
   // "Remove selected"; neither of those may react.
-  EXPECT_TRUE(services_.folders_offered.empty());
+  EXPECT_TRUE(m_services.folders_offered.empty());
   EXPECT_EQ(w.Images().size(), 1u);
 
-  services_.file_answer.reset();  // cancelled: nothing changes, started from the current file
+  m_services.file_answer.reset();  // cancelled: nothing changes, started from the current file
   ASSERT_TRUE(Click(page->m_buttonBrowse));
-  EXPECT_EQ(services_.files_offered.back(), "/pictures/hover.png");
+  EXPECT_EQ(m_services.files_offered.back(), "/pictures/hover.png");
   EXPECT_EQ(w.Settings().Image2ImageFile, "/pictures/hover.png");
 
   ASSERT_TRUE(Click(page->m_buttonPreview));
-  EXPECT_EQ(services_.opened, std::vector<std::string>{"/pictures/hover.png"});
+  EXPECT_EQ(m_services.opened, std::vector<std::string>{"/pictures/hover.png"});
 }
 
 // ---------------------------------------------------------------------------------
 // Domain lock
 
 TEST_F(main_win_test, domain_lock_enables_the_list_and_decides_the_key) {
-  store_.SetText(kSectionDomains, kEntryDomainNames, "example.org;Example.com;example.org");
+  m_store.SetText(kSectionDomains, kEntryDomainNames, "example.org;Example.com;example.org");
   CMainWin& w = Open();
   EXPECT_EQ(w.DomainList(), (std::vector<std::string>{"Example.com", "example.org", "localhost"}));
   EXPECT_EQ(w.m_comboDomain->GetCount(), 3u);
@@ -307,8 +307,8 @@ TEST_F(main_win_test, domain_lock_enables_the_list_and_decides_the_key) {
 // After "Edit..." the same name stays chosen, in the drop-down and in the record that
 // is saved; a removed name gives way to "localhost".
 TEST_F(main_win_test, edited_domain_names_keep_the_chosen_name) {
-  store_.SetText(kSectionDomains, kEntryDomainNames, "a.example;b.example;c.example");
-  store_.SetInt(kSectionGeneral, "Domain", 1);
+  m_store.SetText(kSectionDomains, kEntryDomainNames, "a.example;b.example;c.example");
+  m_store.SetInt(kSectionGeneral, "Domain", 1);
   CMainWin& w = Open();
   ASSERT_EQ(FromWx(w.m_comboDomain->GetStringSelection()), "b.example");
 
@@ -325,30 +325,30 @@ TEST_F(main_win_test, edited_domain_names_keep_the_chosen_name) {
   EXPECT_EQ(w.Settings().Domain, 2);
   CloseWindow();
   std::int32_t saved = -5;
-  ASSERT_TRUE(store_.GetInt(kSectionGeneral, "Domain", saved));
+  ASSERT_TRUE(m_store.GetInt(kSectionGeneral, "Domain", saved));
   EXPECT_EQ(saved, 2);
   std::string names;
-  ASSERT_TRUE(store_.GetText(kSectionDomains, kEntryDomainNames, names));
+  ASSERT_TRUE(m_store.GetText(kSectionDomains, kEntryDomainNames, names));
   EXPECT_EQ(names, "0.example;b.example");
 }
 
 TEST_F(main_win_test, stored_domain_beyond_the_list_selects_the_first_entry) {
-  store_.SetText(kSectionDomains, kEntryDomainNames, "a.example;b.example");
-  store_.SetInt(kSectionGeneral, "Domain", 7);
+  m_store.SetText(kSectionDomains, kEntryDomainNames, "a.example;b.example");
+  m_store.SetInt(kSectionGeneral, "Domain", 7);
   Open();
   EXPECT_EQ(win().m_comboDomain->GetSelection(), 0);
   EXPECT_EQ(win().Settings().Domain, 0);
   CloseWindow();
   std::int32_t saved = -5;
-  ASSERT_TRUE(store_.GetInt(kSectionGeneral, "Domain", saved));
+  ASSERT_TRUE(m_store.GetInt(kSectionGeneral, "Domain", saved));
   EXPECT_EQ(saved, 0);
 }
 
 TEST_F(main_win_test, edit_domains_adds_normalised_names_and_keeps_the_selection) {
-  store_.SetText(kSectionDomains, kEntryDomainNames, "zeta.example");
+  m_store.SetText(kSectionDomains, kEntryDomainNames, "zeta.example");
   CMainWin& w = Open();
   w.m_comboDomain->SetSelection(0);  // zeta.example
-  services_.on_modal = [](wxDialog& d) {
+  m_services.on_modal = [](wxDialog& d) {
     auto& dialog = dynamic_cast<ui::CDlgDomains&>(d);
     dialog.m_editName->SetValue(wxString::FromUTF8("  Bücher.Example  "));
     EXPECT_TRUE(dialog.AddName());
@@ -362,12 +362,12 @@ TEST_F(main_win_test, edit_domains_adds_normalised_names_and_keeps_the_selection
   EXPECT_EQ(FromWx(w.m_comboDomain->GetStringSelection()), "zeta.example");
   CloseWindow();
   std::string stored;
-  ASSERT_TRUE(store_.GetText(kSectionDomains, kEntryDomainNames, stored));
+  ASSERT_TRUE(m_store.GetText(kSectionDomains, kEntryDomainNames, stored));
   EXPECT_EQ(stored, "alpha.example;xn--bcher-kva.example;zeta.example");
 
   // Cancel keeps the old names.
   CMainWin& again = Open();
-  services_.on_modal = [](wxDialog& d) {
+  m_services.on_modal = [](wxDialog& d) {
     auto& dialog = dynamic_cast<ui::CDlgDomains&>(d);
     dialog.m_listNames->SetSelection(0);
     dialog.RemoveSelected();
@@ -382,12 +382,12 @@ TEST_F(main_win_test, edit_domains_adds_normalised_names_and_keeps_the_selection
 
 TEST_F(main_win_test, add_files_and_add_folder_fill_the_list_and_the_view_mirrors_it) {
   CMainWin& w = Open();
-  const auto images = MakeImages(dir_ / "pics", 2);
-  WriteBytes(dir_ / "notes.txt", "not an image");
+  const auto images = MakeImages(m_dir / "pics", 2);
+  WriteBytes(m_dir / "notes.txt", "not an image");
   std::string upper = PathToUtf8(images[0]);
   upper.replace(upper.size() - 8, 8, "IMG1.PNG");  // same file name, other case: a duplicate
-  services_.files_answer = std::vector<std::string>{PathToUtf8(images[0]), PathToUtf8(images[1]),
-                                                    PathToUtf8(dir_ / "notes.txt"), upper};
+  m_services.files_answer = std::vector<std::string>{PathToUtf8(images[0]), PathToUtf8(images[1]),
+                                                     PathToUtf8(m_dir / "notes.txt"), upper};
   ASSERT_TRUE(Click(w.m_buttonAddFiles));
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"img1.png", "img2.png", "notes.txt"}));
   EXPECT_EQ(ShownRows(), ModelRows());
@@ -397,17 +397,17 @@ TEST_F(main_win_test, add_files_and_add_folder_fill_the_list_and_the_view_mirror
   EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{2});
 
   // Add folder: starts with no folder; takes images of sub-folders too.
-  MakeImages(dir_ / "more" / "sub", 2);
-  WriteBytes(dir_ / "more" / "a.bmp", "BM");
-  WritePng(dir_ / "more" / "PHOTO.JPG", 5, 5);  // accepted by its name; the probe decides the size
-  services_.folder_answer = PathToUtf8(dir_ / "more");
+  MakeImages(m_dir / "more" / "sub", 2);
+  WriteBytes(m_dir / "more" / "a.bmp", "BM");
+  WritePng(m_dir / "more" / "PHOTO.JPG", 5, 5);  // accepted by its name; the probe decides the size
+  m_services.folder_answer = PathToUtf8(m_dir / "more");
   ASSERT_TRUE(Click(w.m_buttonAddFolder));
-  EXPECT_EQ(services_.folders_offered, std::vector<std::string>{""});
+  EXPECT_EQ(m_services.folders_offered, std::vector<std::string>{""});
   EXPECT_EQ(w.Images().size(), 6u);
   EXPECT_EQ(ShownRows(), ModelRows());
   EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{5});
 
-  services_.folder_answer.reset();  // cancelled: nothing changes
+  m_services.folder_answer.reset();  // cancelled: nothing changes
   ASSERT_TRUE(Click(w.m_buttonAddFolder));
   EXPECT_EQ(w.Images().size(), 6u);
 
@@ -416,7 +416,7 @@ TEST_F(main_win_test, add_files_and_add_folder_fill_the_list_and_the_view_mirror
   wxListEvent activated(wxEVT_LIST_ITEM_ACTIVATED, ui::IDC_IMAGE_LIST);
   activated.SetEventObject(w.m_listImages);
   w.m_listImages->ProcessWindowEvent(activated);
-  EXPECT_EQ(services_.opened, std::vector<std::string>{PathToUtf8(images[1])});
+  EXPECT_EQ(m_services.opened, std::vector<std::string>{PathToUtf8(images[1])});
 }
 
 // Files and folders dragged from the file manager, through the drop targets of the
@@ -429,8 +429,8 @@ TEST_F(main_win_test, dropped_files_and_folders_join_the_list) {
   ASSERT_NE(on_window, nullptr);
   EXPECT_EQ(on_list->OnDragOver(5, 5, wxDragMove), wxDragCopy);  // never moved away
 
-  const auto images = MakeImages(dir_ / "pics", 2);
-  WriteBytes(dir_ / "pics" / "notes.txt", "not an image");
+  const auto images = MakeImages(m_dir / "pics", 2);
+  WriteBytes(m_dir / "pics" / "notes.txt", "not an image");
   std::string upper = PathToUtf8(images[0]);
   upper.replace(upper.size() - 8, 8, "IMG1.PNG");  // the same file in other case: a duplicate
   auto drop = [](wxFileDropTarget* target, const std::vector<std::string>& paths) {
@@ -446,28 +446,28 @@ TEST_F(main_win_test, dropped_files_and_folders_join_the_list) {
     bool taken;
     std::vector<std::string> names;  // the list afterwards
   };
-  MakeImages(dir_ / "more" / "sub", 1);
-  WriteBytes(dir_ / "more" / "readme.txt", "skipped by the folder walk");
-  WritePng(dir_ / "more" / "a.JPG", 4, 4);
+  MakeImages(m_dir / "more" / "sub", 1);
+  WriteBytes(m_dir / "more" / "readme.txt", "skipped by the folder walk");
+  WritePng(m_dir / "more" / "a.JPG", 4, 4);
   const Case cases[] = {
       {"files, one not an image",
        on_list,
-       {PathToUtf8(images[1]), PathToUtf8(dir_ / "pics" / "notes.txt"), PathToUtf8(images[0])},
+       {PathToUtf8(images[1]), PathToUtf8(m_dir / "pics" / "notes.txt"), PathToUtf8(images[0])},
        true,
        {"img2.png", "img1.png"}},
       {"nothing new",
        on_window,
-       {upper, PathToUtf8(images[1]), PathToUtf8(dir_ / "pics" / "notes.txt")},
+       {upper, PathToUtf8(images[1]), PathToUtf8(m_dir / "pics" / "notes.txt")},
        false,
        {"img2.png", "img1.png"}},
       {"a folder, walked",
        on_window,
-       {PathToUtf8(dir_ / "more")},
+       {PathToUtf8(m_dir / "more")},
        true,
        {"img2.png", "img1.png", "a.JPG", "img1.png"}},
       {"a name of nothing",
        on_list,
-       {PathToUtf8(dir_ / "gone.png")},
+       {PathToUtf8(m_dir / "gone.png")},
        false,
        {"img2.png", "img1.png", "a.JPG", "img1.png"}},
   };
@@ -478,27 +478,27 @@ TEST_F(main_win_test, dropped_files_and_folders_join_the_list) {
     EXPECT_EQ(ShownRows(), ModelRows());
   }
   EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{3});
-  EXPECT_EQ(w.Images()[3].m_strFolder, PathToUtf8(dir_ / "more" / "sub") + "/");
+  EXPECT_EQ(w.Images()[3].m_strFolder, PathToUtf8(m_dir / "more" / "sub") + "/");
 
   // During a run nothing can be dropped; the run converts the list it started with.
-  const auto target = dir_ / "out";
+  const auto target = m_dir / "out";
   std::filesystem::create_directories(target);
   Type(w.m_editTarget, PathToUtf8(target));
-  const auto late = MakeImages(dir_ / "late", 1);
+  const auto late = MakeImages(m_dir / "late", 1);
   bool seen = false;
   bool taken = true;
   wxDragResult over = wxDragCopy;
   w.CallAfter([&] {
     seen = true;
     over = on_list->OnDragOver(5, 5, wxDragCopy);
-    taken = drop(on_list, {PathToUtf8(late[0]), PathToUtf8(dir_ / "more")}) ||
+    taken = drop(on_list, {PathToUtf8(late[0]), PathToUtf8(m_dir / "more")}) ||
             drop(on_window, {PathToUtf8(late[0])});
   });
   ASSERT_TRUE(Click(w.m_buttonStart));
   ASSERT_TRUE(seen);
   EXPECT_EQ(over, wxDragNone);
   EXPECT_FALSE(taken);
-  EXPECT_EQ(services_.MessageTexts(), std::vector<std::string>{"Done."});
+  EXPECT_EQ(m_services.MessageTexts(), std::vector<std::string>{"Done."});
   EXPECT_EQ(w.Images().size(), 4u);
   // Idle again: drops are taken.
   EXPECT_TRUE(drop(on_list, {PathToUtf8(late[0])}));
@@ -512,7 +512,7 @@ TEST_F(main_win_test, an_image_dragged_onto_the_list_joins_it) {
       << "xdotool is needed (scripts/install-deps.sh)";
   CMainWin& w = Open();
   w.Move(10, 10);
-  const auto images = MakeImages(dir_ / "pics", 1);
+  const auto images = MakeImages(m_dir / "pics", 1);
   auto* source =
       new wxFrame(nullptr, wxID_ANY, "drag source", wxPoint(1110, 880), wxSize(150, 120));
   auto* panel = new wxPanel(source);
@@ -561,25 +561,25 @@ TEST_F(main_win_test, an_image_dragged_onto_the_list_joins_it) {
 // names of nothing skipped and reported.
 TEST_F(main_win_test, paths_given_at_start_fill_the_list) {
   CMainWin& w = Open();
-  const auto images = MakeImages(dir_ / "pics", 1);
-  MakeImages(dir_ / "more" / "sub", 2);
-  WriteBytes(dir_ / "more" / "notes.txt", "skipped by the folder walk");
+  const auto images = MakeImages(m_dir / "pics", 1);
+  MakeImages(m_dir / "more" / "sub", 2);
+  WriteBytes(m_dir / "more" / "notes.txt", "skipped by the folder walk");
   w.AddStartupPaths(
-      {PathToUtf8(images[0]), PathToUtf8(dir_ / "missing.png"), PathToUtf8(dir_ / "more")});
+      {PathToUtf8(images[0]), PathToUtf8(m_dir / "missing.png"), PathToUtf8(m_dir / "more")});
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"img1.png", "img1.png", "img2.png"}));
-  EXPECT_EQ(w.Images()[1].m_strFolder, PathToUtf8(dir_ / "more" / "sub") + "/");
+  EXPECT_EQ(w.Images()[1].m_strFolder, PathToUtf8(m_dir / "more" / "sub") + "/");
   EXPECT_EQ(ShownRows(), ModelRows());
   EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{2});
   // The name of nothing is reported, once, with the reason.
-  ASSERT_EQ(services_.messages.size(), 1u);
-  EXPECT_EQ(services_.messages[0].text, "These could not be added to the list:\n\n" +
-                                            PathToUtf8(dir_ / "missing.png") +
-                                            ": no such file or folder");
+  ASSERT_EQ(m_services.messages.size(), 1u);
+  EXPECT_EQ(m_services.messages[0].text, "These could not be added to the list:\n\n" +
+                                             PathToUtf8(m_dir / "missing.png") +
+                                             ": no such file or folder");
 }
 
 TEST_F(main_win_test, remove_move_and_clear) {
   CMainWin& w = Open();
-  AddFiles(MakeImages(dir_ / "in", 5));
+  AddFiles(MakeImages(m_dir / "in", 5));
 
   Select({1, 3});
   ASSERT_EQ(w.m_listImages->SelectedRows(), (std::vector<int>{1, 3}));
@@ -601,18 +601,18 @@ TEST_F(main_win_test, remove_move_and_clear) {
   EXPECT_EQ(w.m_listImages->SelectedRows(), std::vector<int>{0});
   EXPECT_EQ(ShownRows(), ModelRows());
 
-  services_.answers = {false, true};
+  m_services.answers = {false, true};
   ASSERT_TRUE(Click(w.m_buttonClearList));  // No: kept
   EXPECT_EQ(w.Images().size(), 3u);
   ASSERT_TRUE(Click(w.m_buttonClearList));  // Yes: cleared
   EXPECT_TRUE(w.Images().empty());
   EXPECT_EQ(w.m_listImages->GetItemCount(), 0);
-  EXPECT_EQ(services_.questions, (std::vector<std::string>{"Remove all files from list?",
-                                                           "Remove all files from list?"}));
-  EXPECT_EQ(services_.question_defaults, (std::vector<bool>{false, false}));  // No is the default
+  EXPECT_EQ(m_services.questions, (std::vector<std::string>{"Remove all files from list?",
+                                                            "Remove all files from list?"}));
+  EXPECT_EQ(m_services.question_defaults, (std::vector<bool>{false, false}));  // No is the default
 
   ASSERT_TRUE(Click(w.m_buttonClearList));  // empty: asks nothing
-  EXPECT_EQ(services_.questions.size(), 2u);
+  EXPECT_EQ(m_services.questions.size(), 2u);
 }
 
 // ---------------------------------------------------------------------------------
@@ -620,16 +620,16 @@ TEST_F(main_win_test, remove_move_and_clear) {
 
 TEST_F(main_win_test, colour_choice_sets_button_setting_and_preview_and_cancel_keeps_them) {
   CMainWin& w = Open();
-  services_.colour_answer = 0x00336699;
+  m_services.colour_answer = 0x00336699;
   ASSERT_TRUE(Click(w.m_buttonBackColor));
-  EXPECT_EQ(services_.colours_offered, std::vector<std::uint32_t>{0x000000});
+  EXPECT_EQ(m_services.colours_offered, std::vector<std::uint32_t>{0x000000});
   EXPECT_EQ(w.m_buttonBackColor->GetColor(), 0x00336699u);
   EXPECT_EQ(w.Settings().BackColor, 0x00336699u);
   EXPECT_EQ(w.m_preview->GetBackColor(), 0x00336699u);
 
-  services_.colour_answer.reset();
+  m_services.colour_answer.reset();
   ASSERT_TRUE(Click(w.m_buttonTextColor));
-  EXPECT_EQ(services_.colours_offered.back(), 0xFFFFFFu);
+  EXPECT_EQ(m_services.colours_offered.back(), 0xFFFFFFu);
   EXPECT_EQ(w.m_buttonTextColor->GetColor(), 0xFFFFFFu);
   EXPECT_EQ(w.Settings().TextColor, 0xFFFFFFu);
   EXPECT_EQ(w.m_preview->GetTextColor(), 0xFFFFFFu);
@@ -667,10 +667,10 @@ TEST_F(main_win_test, browse_takes_the_trimmed_field_even_when_cancelled) {
   CMainWin& w = Open();
   Type(w.m_editTarget, "  /srv/www/gallery  ");
   ASSERT_TRUE(Click(w.m_buttonBrowse));  // cancelled
-  EXPECT_EQ(services_.folders_offered, std::vector<std::string>{"/srv/www/gallery"});
+  EXPECT_EQ(m_services.folders_offered, std::vector<std::string>{"/srv/www/gallery"});
   EXPECT_EQ(w.Settings().Target, "/srv/www/gallery");
 
-  services_.folder_answer = "/srv/www/other";
+  m_services.folder_answer = "/srv/www/other";
   ASSERT_TRUE(Click(w.m_buttonBrowse));
   EXPECT_EQ(w.Settings().Target, "/srv/www/other");
   EXPECT_EQ(FromWx(w.m_editTarget->GetValue()), "/srv/www/other");
@@ -678,38 +678,38 @@ TEST_F(main_win_test, browse_takes_the_trimmed_field_even_when_cancelled) {
 
 TEST_F(main_win_test, start_collects_trimmed_options_before_asking) {
   CMainWin& w = Open();
-  AddFiles(MakeImages(dir_ / "in", 2));
+  AddFiles(MakeImages(m_dir / "in", 2));
   Type(w.m_editMessageLoading, "  Loading, please wait  ");
   Type(w.m_editMessageStatus, "\tMy gallery ");
   Type(w.m_editBorderWidth, "12px");
-  Type(w.m_editTarget, "  " + PathToUtf8(dir_ / "out") + " ");
+  Type(w.m_editTarget, "  " + PathToUtf8(m_dir / "out") + " ");
   Type(w.m_editWatermark, " \xC2\xA9 Jane Doe  ");
   w.m_checkOpenTarget->SetValue(true);
-  services_.answers = {false};  // decline: nothing is written
+  m_services.answers = {false};  // decline: nothing is written
   ASSERT_TRUE(Click(w.m_buttonStart));
-  ASSERT_EQ(services_.questions.size(), 1u);
+  ASSERT_EQ(m_services.questions.size(), 1u);
   EXPECT_EQ(
-      services_.questions[0],
+      m_services.questions[0],
       "You are about to convert 2 image file(s).\nNote that files in the target folder will be "
       "overwritten!\n\nAre you sure you want to continue?");
-  EXPECT_TRUE(services_.question_defaults[0]);
+  EXPECT_TRUE(m_services.question_defaults[0]);
   EXPECT_EQ(w.Settings().MessageLoading, "Loading, please wait");
   EXPECT_EQ(w.Settings().MessageStatus, "My gallery");
   EXPECT_EQ(w.Settings().BorderWidth, 12);
-  EXPECT_EQ(w.Settings().Target, PathToUtf8(dir_ / "out"));
+  EXPECT_EQ(w.Settings().Target, PathToUtf8(m_dir / "out"));
   EXPECT_EQ(w.Settings().Watermark, "\xC2\xA9 Jane Doe");
   EXPECT_TRUE(w.Settings().OpenTargetFolderOnCompletion);
   EXPECT_EQ(w.Settings().Domain, 0);
-  EXPECT_FALSE(std::filesystem::exists(dir_ / "out" / "img1.html"));
-  EXPECT_TRUE(services_.messages.empty());
+  EXPECT_FALSE(std::filesystem::exists(m_dir / "out" / "img1.html"));
+  EXPECT_TRUE(m_services.messages.empty());
 }
 
 TEST_F(main_win_test, start_with_an_empty_list_refuses) {
   CMainWin& w = Open();
   ASSERT_TRUE(Click(w.m_buttonStart));
-  EXPECT_EQ(services_.MessageTexts(),
+  EXPECT_EQ(m_services.MessageTexts(),
             std::vector<std::string>{"Please add at least one image file!"});
-  EXPECT_TRUE(services_.questions.empty());
+  EXPECT_TRUE(m_services.questions.empty());
 }
 
 // ---------------------------------------------------------------------------------
@@ -736,7 +736,7 @@ TEST_F(main_win_test, enter_and_escape_do_nothing) {
   PressKey(w.m_editMessageLoading, WXK_ESCAPE);
   PressKey(dynamic_cast<ui::CDlgStyleLink*>(w.StylePage(0))->m_editLink, WXK_RETURN);
   EXPECT_TRUE(w.IsShown());
-  EXPECT_TRUE(services_.messages.empty());
+  EXPECT_TRUE(m_services.messages.empty());
 
   // The keys do reach the window: a typed letter lands in the box.
   PressKey(w.m_editMessageStatus, 'x');
@@ -758,7 +758,7 @@ TEST_F(main_win_test, close_button_and_close_command_close_the_window) {
 // Settings across starts
 
 TEST_F(main_win_test, settings_are_saved_at_close_and_restored_at_the_next_start) {
-  const auto file = dir_ / "config" / "Vellagard Web Converter.conf";
+  const auto file = m_dir / "config" / "Vellagard Web Converter.conf";
   {
     auto store = ui::CConfigSettingsStore::OpenFile(file);
     store->WriteInt(kSectionGeneral, "DomainLock", 5);
@@ -768,7 +768,7 @@ TEST_F(main_win_test, settings_are_saved_at_close_and_restored_at_the_next_start
   }
   {
     auto store = ui::CConfigSettingsStore::OpenFile(file);
-    auto* w = new CMainWin(nullptr, *store, services_, BinDir());
+    auto* w = new CMainWin(nullptr, *store, m_services, BinDir());
     w->Show();
     Settle();
     EXPECT_TRUE(w->m_checkDomainLock->GetValue());
@@ -777,9 +777,9 @@ TEST_F(main_win_test, settings_are_saved_at_close_and_restored_at_the_next_start
     EXPECT_EQ(FromWx(w->m_editWatermark->GetValue()), "\xC2\xA9 Quillmere");
     Type(w->m_editWatermark, "typed but never started");  // not taken: no run
     ASSERT_TRUE(ClickRadio(w->m_radioStyles[2]));
-    services_.colour_answer = 0x00102030;
+    m_services.colour_answer = 0x00102030;
     ASSERT_TRUE(Click(w->m_buttonBackColor));
-    services_.colour_answer = 0x00405060;
+    m_services.colour_answer = 0x00405060;
     ASSERT_TRUE(Click(w->m_buttonTextColor));
     Type(w->m_editMessageLoading, "typed but never started");  // not taken: no run
     w->Move(140, 90);
@@ -794,7 +794,7 @@ TEST_F(main_win_test, settings_are_saved_at_close_and_restored_at_the_next_start
     EXPECT_EQ(store->ReadInt(kSectionLayout, "Left", -1), 140);
     EXPECT_EQ(store->ReadInt(kSectionLayout, "Top", -1), 90);
     EXPECT_EQ(store->ReadText(kSectionGeneral, "Watermark", ""), "\xC2\xA9 Quillmere");
-    auto* w = new CMainWin(nullptr, *store, services_, BinDir());
+    auto* w = new CMainWin(nullptr, *store, m_services, BinDir());
     w->Show();
     Settle();
     EXPECT_EQ(w->GetPosition(), wxPoint(140, 90));
@@ -812,8 +812,8 @@ TEST_F(main_win_test, settings_are_saved_at_close_and_restored_at_the_next_start
 }
 
 TEST_F(main_win_test, a_stored_position_off_every_screen_is_not_used) {
-  store_.SetInt(kSectionLayout, "Left", 50000);
-  store_.SetInt(kSectionLayout, "Top", 50000);
+  m_store.SetInt(kSectionLayout, "Left", 50000);
+  m_store.SetInt(kSectionLayout, "Top", 50000);
   EXPECT_TRUE(wxDisplay::GetFromPoint(Open().GetPosition()) != wxNOT_FOUND);
 }
 
