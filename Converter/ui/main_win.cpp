@@ -332,8 +332,10 @@ bool CMainWin::AddDroppedPaths(const std::vector<std::string>& paths) {
     }
   }
   const std::size_t before = m_images.size();
+  if (accepted.empty()) return false;
   wxBusyCursor wait;
-  AddStartupPaths(accepted);
+  m_images.AddPaths(accepted);  // a name that vanished since the drag began is passed over
+  RefreshImageList(static_cast<int>(m_images.size()) - 1);
   return m_images.size() > before;
 }
 
