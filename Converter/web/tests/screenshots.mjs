@@ -71,9 +71,9 @@ async function shot(name, folder, file, { first = 'image', hovered, gate } = {})
     return { x: r.x, y: r.y, width: r.width, height: r.height };
   });
   const clip = { x: Math.max(0, box.x - 8), y: Math.max(0, box.y - 8), width: box.width + 16, height: box.height + 16 };
-  const m_file = path.join(out, `viewer-${name}.png`);
-  await page.screenshot({ path: m_file, clip });
-  console.log(`wrote ${path.relative(repoRoot, m_file)}`);
+  const file_ = path.join(out, `viewer-${name}.png`);
+  await page.screenshot({ path: file_, clip });
+  console.log(`wrote ${path.relative(repoRoot, file_)}`);
   if (release) release();
 }
 
