@@ -21,6 +21,12 @@ hash=$(printf '%s\n' "${cflags[@]}" "${ldflags[@]}" | sha1sum | cut -c1-10)
 version=$(vg_debian_version liblua5.3-dev)
 prefix="$cache_root/lua5.3-$version-$triplet-$hash"
 
+# One build at a time per cache entry: a second run (another checkout, a parallel
+# stage) waits here and then finds the finished build.
+mkdir -p "$cache_root"
+exec 9>"$cache_root/lua5.3-$triplet.lock"
+flock 9
+
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
   exit 0

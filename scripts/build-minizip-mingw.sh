@@ -20,6 +20,12 @@ hash=$(printf '%s\n' "${cflags[@]}" | sha1sum | cut -c1-10)
 version=$(vg_debian_version libminizip-dev)
 prefix="$cache_root/minizip-$version-$triplet-$hash"
 
+# One build at a time per cache entry: a second run (another checkout, a parallel
+# stage) waits here and then finds the finished build.
+mkdir -p "$cache_root"
+exec 9>"$cache_root/minizip-$triplet.lock"
+flock 9
+
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
   exit 0

@@ -28,6 +28,12 @@ version=$(apt-cache show --no-all-versions libwxgtk3.2-dev 2>/dev/null | sed -n 
 version=${version:-unknown}
 prefix="$cache_root/wxmsw-${version//[:+~]/_}-$triplet-$hash"
 
+# One build at a time per cache entry: a second run (another checkout, a parallel
+# stage) waits here and then finds the finished build.
+mkdir -p "$cache_root"
+exec 9>"$cache_root/wxmsw-$triplet.lock"
+flock 9
+
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
   exit 0
