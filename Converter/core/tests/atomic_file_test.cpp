@@ -27,7 +27,9 @@ TEST(atomic_file_test, target_appears_only_on_commit) {
         const auto during = test::ListFolder(dir.path());
         EXPECT_EQ(during.size(), (named ? 1u : 0u) + (exists ? 1u : 0u)) << named;
         for (const auto& name : during) {
-          if (name != "page.html") EXPECT_TRUE(IsTemporaryFileName(name)) << name;
+          if (name != "page.html") {
+            EXPECT_TRUE(IsTemporaryFileName(name)) << name;
+          }
         }
         ASSERT_TRUE(f.Commit());
         EXPECT_FALSE(f.unchanged());
