@@ -455,7 +455,8 @@ class DesktopConverter(Workspace):
         self.assertEqual(values["PresentationStyle"], ("REG_DWORD", "0x1"))
         self.assertEqual(values["Target"], ("REG_SZ", winpath(target)))
         self.assertEqual(values["TextColor"], ("REG_DWORD", "0xffffff"))
-        self.assertEqual(len(values), 17)
+        self.assertEqual(values["Watermark"][0], "REG_SZ")
+        self.assertEqual(len(values), 18)  # the 17 of the first version, then Watermark
 
 
 if __name__ == "__main__":
