@@ -174,8 +174,20 @@ describe('slideshow controls', () => {
     await page.clock.runFor(3000);
     assert.equal(await frameNow(page), '0', 'no advancing off screen');
     assert.equal(server.requests.length, before, 'no fetching off screen');
-    await page.evaluate(() => document.querySelector('.vgi-viewer').scrollIntoView());
-    await page.clock.runFor(500);
+    // Back on screen: once the viewer has been told (its observer reports before this
+    // one), the slideshow goes on from where it was.
+    await page.evaluate(() => new Promise((resolve) => {
+      const box = document.querySelector('.vgi-viewer');
+      new IntersectionObserver((records, observer) => {
+        if (records[records.length - 1].isIntersecting) {
+          observer.disconnect();
+          resolve();
+        }
+      }).observe(box);
+      box.scrollIntoView();
+    }));
+    assert.equal(await frameNow(page), '0', 'back on screen at the frame it stopped at');
+    await page.clock.runFor(600); // one delay of 500 ms
     await waitFor(page, { showing: 'image', frame: 1 });
     assertNoProblems(problems);
     await context.close();
