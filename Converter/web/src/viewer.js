@@ -27,6 +27,8 @@ function pageBudget() {
 }
 const cache = { bytes: 0, budget: 0, entries: new Map() }; // entry -> viewer, oldest use first
 
+// Decoded pixels only: an entry's image file, kept for decoding again, goes with its
+// bitmap and is about the size of what the browser's own cache holds.
 function entryBytes(entry) {
   let n = 0;
   if (entry.bitmap) n += entry.bitmap.width * entry.bitmap.height * 4;
@@ -47,7 +49,7 @@ function closeEntry(entry) {
   if (entry.bitmap) entry.bitmap.close();
   if (entry.sharp) entry.sharp.close();
   if (entry.animation) entry.animation.close();
-  entry.bitmap = entry.sharp = entry.animation = null;
+  entry.bitmap = entry.sharp = entry.animation = entry.source = null;
   entry.sharpKey = '';
   cache.bytes -= entry.counted || 0;
   entry.counted = 0;
@@ -108,10 +110,13 @@ async function wasRefused(url) {
   }
 }
 
-// Fetches and decodes one frame to { bitmap, animation }: an ImageBitmap and, for an
-// animated GIF, its animation. The bytes are unscrambled as they arrive and wiped as
-// soon as the browser has its copy for decoding.
-async function fetchFrame(url) {
+// Fetches and decodes one frame to { bitmap, animation, source }: an ImageBitmap, for
+// an animated GIF its animation, and the image file the browser decodes, kept for
+// decoding again at another size (none for a TIFF, which the viewer decodes itself).
+// The bitmap has the size `want` ({ width, height }, a height of 0 keeping the
+// picture's proportions) or, with no `want`, the picture's own. The bytes are
+// unscrambled as they arrive and wiped as soon as the browser has its copy.
+async function fetchFrame(url, want) {
   let response;
   try {
     if (!url) throw new TypeError('no address');
@@ -150,13 +155,13 @@ async function fetchFrame(url) {
       decoder.wipe();
       let bitmap;
       try {
-        bitmap = await createImageBitmap(blob, { imageOrientation: 'from-image' });
+        bitmap = await createImageBitmap(blob, decodeOptions(want));
       } catch (e) {
         const opened = await animation;
         if (opened) opened.close();
         throw new ViewerError('decode', 'is damaged or cut short and cannot be shown');
       }
-      return { bitmap, animation: await animation };
+      return { bitmap, animation: await animation, source: blob };
     }
     const bytes = concatBytes(image.chunks);
     decoder.wipe();
@@ -167,7 +172,7 @@ async function fetchFrame(url) {
       bytes.fill(0);
     }
     try {
-      return { bitmap: await createImageBitmap(new ImageData(tiff.data, tiff.width, tiff.height)), animation: null };
+      return { bitmap: await createImageBitmap(new ImageData(tiff.data, tiff.width, tiff.height)), animation: null, source: null };
     } catch (e) {
       throw new ViewerError('decode', 'could not be decoded');
     } finally {
@@ -176,6 +181,19 @@ async function fetchFrame(url) {
   } finally {
     decoder.wipe();
   }
+}
+
+// Options for createImageBitmap that decode an image file upright at the size `want`
+// (see fetchFrame). Decoding straight to a smaller size is quicker than decoding the
+// whole picture and resizing it, and keeps fewer pixels.
+function decodeOptions(want) {
+  const options = { imageOrientation: 'from-image' };
+  if (want) {
+    options.resizeWidth = want.width;
+    if (want.height) options.resizeHeight = want.height;
+    options.resizeQuality = 'high';
+  }
+  return options;
 }
 
 // Animated GIFs. Returns a promise of { count, repeat, frame(index), close() }, or of
@@ -653,11 +671,11 @@ function loadFrame(v, i) {
   if (had && !(had.error && retryable(had.error) && Date.now() >= had.retryAt)) return had.promise;
   const entry = {
     index: i, bitmap: null, sharp: null, sharpKey: '', animation: null, error: null, retryAt: 0,
-    settled: false, promise: null, counted: 0,
+    source: null, settled: false, promise: null, counted: 0,
   };
   frame.entry = entry;
-  entry.promise = fetchFrame(frame.url).then(
-    ({ bitmap, animation }) => {
+  entry.promise = fetchFrame(frame.url, decodeSize(v, i)).then(
+    ({ bitmap, animation, source }) => {
       if (frame.entry !== entry) {
         bitmap.close();
         if (animation) animation.close();
@@ -665,6 +683,7 @@ function loadFrame(v, i) {
       }
       entry.bitmap = bitmap;
       entry.animation = animation;
+      entry.source = source;
       entry.settled = true;
       frame.failures = 0;
       touch(v, entry);
@@ -682,6 +701,24 @@ function loadFrame(v, i) {
     }
   );
   return entry.promise;
+}
+
+// The size frame `i` of box `v` is decoded at: the box's size in device pixels where
+// that is smaller than the page says the picture is, else (null) the picture's own size,
+// which the browser then resizes as it draws. The first frame keeps its proportions, so
+// that a photo stored on its side (EXIF orientation) can still be told by its shape.
+function decodeSize(v, i) {
+  const { width, height } = v.device;
+  if (!(v.width > 0 && v.height > 0) || (width >= v.width && height >= v.height)) return null;
+  return { width, height: i === 0 ? 0 : height };
+}
+
+// Whether `bitmap` has the proportions of a `width` x `height` picture turned on its
+// side, and not its own: within a pixel, as a resized picture is rounded.
+function onItsSide(bitmap, width, height) {
+  if (width === height) return false;
+  const near = (w, h) => Math.abs(bitmap.height - (bitmap.width * h) / w) <= 1;
+  return near(height, width) && !near(width, height);
 }
 
 // Events for the page's own scripts: "vgi:ready" once the box shows its first view,
@@ -708,10 +745,9 @@ function start(v) {
     if (first.bitmap && !(v.width > 0 && v.height > 0)) {
       v.width = first.bitmap.width;
       v.height = first.bitmap.height;
-    } else if (first.bitmap && first.bitmap.width === v.height && first.bitmap.height === v.width && v.width !== v.height) {
+    } else if (first.bitmap && onItsSide(first.bitmap, v.width, v.height)) {
       // An upright photo whose stored size is on its side (EXIF orientation).
-      v.width = first.bitmap.width;
-      v.height = first.bitmap.height;
+      [v.width, v.height] = [v.height, v.width];
     }
     sizeBox(v);
     v.loaded = true;
@@ -907,9 +943,9 @@ function stopAnimation(v) {
 }
 
 // The picture of `entry` as drawn: the decoded image itself when it has the box's
-// device size, else a copy resized to that size with the browser's best filter. The
-// copy is made once per size, in the background; until it is there the image itself
-// is shown and the browser scales it.
+// device size, else a copy at that size, decoded again from the image file or resized
+// with the browser's best filter. The copy is made once per size, in the background;
+// until it is there the image itself is shown and the browser scales it.
 function pictureOf(v, entry) {
   const { width, height } = v.device;
   const bitmap = entry.bitmap;
@@ -922,7 +958,12 @@ function pictureOf(v, entry) {
     entry.sharp = null;
     touch(v, entry);
   }
-  createImageBitmap(bitmap, { resizeWidth: width, resizeHeight: height, resizeQuality: 'high' }).then(
+  // From the image file where there is one: sharper than the bitmap resized, which may
+  // itself have been decoded smaller.
+  const made = entry.source
+    ? createImageBitmap(entry.source, decodeOptions({ width, height }))
+    : createImageBitmap(bitmap, { resizeWidth: width, resizeHeight: height, resizeQuality: 'high' });
+  made.then(
     (sharp) => {
       if (entry.sharpKey !== key || !entry.bitmap) {
         sharp.close();

@@ -6,7 +6,9 @@ import path from 'node:path';
 import { after, before, test } from 'node:test';
 
 import { launchBrowser, samplesDir, startServer, tempDir, until } from '../support/harness.mjs';
-import { assertNoProblems, boxRect, compareWithOriginal, convertInto, copyInto, openPage, waitFor } from '../support/browser.mjs';
+import {
+  assertNoProblems, boxRect, compareWithOriginal, convertInto, copyInto, makeSidewaysJpeg, openPage, waitFor,
+} from '../support/browser.mjs';
 
 const site = tempDir('vgi-fit-');
 const BORDER = 6;
@@ -18,6 +20,9 @@ before(async () => {
   fs.mkdirSync(path.join(site, 'originals'));
   copyInto(path.join(site, 'originals'), photo, 'cloud.jpg');
   convertInto(site, 'big', [photo], ['--border', String(BORDER)]);
+  // 640 x 480 as stored, 480 x 640 as shown.
+  const sideways = makeSidewaysJpeg(path.join(site, 'originals', 'upright.jpg'), 640, 480);
+  convertInto(site, 'sideways', [sideways]);
   server = await startServer(site);
   browser = await launchBrowser();
 });
@@ -77,4 +82,39 @@ test('never enlarged: in a wide window the box keeps the page size', async () =>
   assert.deepEqual([c.width, c.height, c.most], [1024, 768, 0]);
   assertNoProblems(problems);
   await context.close();
+});
+
+test('a picture larger than its box is decoded at the box\'s size: upright, sharp, no larger copy', async () => {
+  // [page, original, viewport width, the canvas's CSS size in it]
+  const cases = [
+    ['big/cloud study.html', 'cloud.jpg', 600, [600 - 16 - 2 * BORDER, ((600 - 16 - 2 * BORDER) * 768) / 1024]],
+    ['sideways/upright.html', 'upright.jpg', 316, [300, 400]],
+  ];
+  for (const [url, original, width, css] of cases) {
+    const context = await browser.newContext({ viewport: { width, height: 700 } });
+    await context.addInitScript(() => {
+      window.__decoded = [];
+      document.addEventListener('vgi:frameload', (e) => window.__decoded.push(e.detail.decodedBytes));
+    });
+    const { page, problems } = await openPage(context, server.url('localhost', url));
+    await waitFor(page, { showing: 'image' });
+    const l = await layout(page);
+    assert.ok(Math.abs(l.canvas[0] - css[0]) < 1 && Math.abs(l.canvas[1] - css[1]) < 1, `${url}: canvas of ${l.canvas}`);
+    const c = await compareWithOriginal(page, `/originals/${original}`);
+    assert.deepEqual([c.width, c.height], css.map(Math.round), `${url}: the picture has the canvas's size`);
+    assert.equal(c.most, 0, `${url}: ${c.differing} samples differ, by up to ${c.most}`);
+    // What was decoded first is the box's size, not the whole picture.
+    const decoded = await page.evaluate(() => window.__decoded[0]);
+    assert.ok(decoded <= c.width * (c.height + 1) * 4, `${url}: ${decoded} bytes decoded first`);
+    // A narrower window: decoded again at the new size, from the file.
+    await page.setViewportSize({ width: width - 100, height: 700 });
+    const narrow = [css[0] - 100, ((css[0] - 100) * css[1]) / css[0]].map(Math.round);
+    const again = await until(async () => {
+      const got = await compareWithOriginal(page, `/originals/${original}`);
+      return got.width === narrow[0] ? got : null;
+    }, `${url}: a picture ${narrow[0]} pixels wide`);
+    assert.deepEqual([again.width, again.height, again.most], [...narrow, 0], `${url}: ${again.differing} samples differ`);
+    assertNoProblems(problems);
+    await context.close();
+  }
 });

@@ -7,7 +7,7 @@ import { after, before, describe, test } from 'node:test';
 
 import { launchBrowser, magick, samplesDir, startServer, tempDir, until } from '../support/harness.mjs';
 import {
-  assertNoProblems, compareWithOriginal, convertInto, copyInto, openPage, viewerState, waitFor,
+  assertNoProblems, compareWithOriginal, convertInto, copyInto, makeSidewaysJpeg, openPage, viewerState, waitFor,
 } from '../support/browser.mjs';
 
 const site = tempDir('vgi-pixels-');
@@ -78,14 +78,7 @@ describe('images are drawn pixel for pixel', () => {
     // A 64 x 48 JPEG with an Exif segment saying "rotate 90 degrees clockwise to show".
     const dir = path.join(site, 'exif-src');
     fs.mkdirSync(dir);
-    const plain = path.join(dir, 'plain.jpg');
-    magick(['-size', '64x48', 'gradient:red-blue', '-quality', '95', plain]);
-    const tiff = Buffer.from([0x4d, 0x4d, 0, 0x2a, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0]);
-    const app1 = Buffer.concat([Buffer.from('Exif\0\0', 'latin1'), tiff]);
-    const segment = Buffer.concat([Buffer.from([0xff, 0xe1, (app1.length + 2) >> 8, (app1.length + 2) & 255]), app1]);
-    const jpeg = fs.readFileSync(plain);
-    const rotated = path.join(dir, 'upright.jpg');
-    fs.writeFileSync(rotated, Buffer.concat([jpeg.subarray(0, 2), segment, jpeg.subarray(2)]));
+    const rotated = makeSidewaysJpeg(path.join(dir, 'upright.jpg'), 64, 48);
     copyInto(originals, rotated);
     convertInto(site, 'exif', [rotated]);
 

@@ -7,7 +7,9 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
 import { magick, samplesDir, startServer, tempDir } from '../support/harness.mjs';
-import { canvasPixel, compareWithOriginal, convertInto, copyInto, waitFor } from '../support/browser.mjs';
+import {
+  canvasPixel, compareWithOriginal, convertInto, copyInto, makeSidewaysJpeg, waitFor,
+} from '../support/browser.mjs';
 import { ENGINES, launchEngine } from '../support/engines.mjs';
 
 const site = tempDir('vgi-engine-pixels-');
@@ -37,6 +39,14 @@ before(async () => {
   }
   convertInto(site, 'keyless', inputs);
   convertInto(site, 'keyed', inputs, ['--domain', 'localhost']);
+  // A photo stored on its side (640 x 480, shown 480 x 640), pasted by its author into
+  // a column 300 pixels wide.
+  const sideways = convertInto(site, 'sideways', [makeSidewaysJpeg(path.join(originals, 'upright.jpg'), 640, 480)]);
+  const block = fs.readFileSync(path.join(sideways, 'upright.html'), 'latin1').match(/<object class="vgi"[\s\S]*?<\/object>/)[0];
+  fs.writeFileSync(path.join(sideways, 'column.css'), '.column { width: 300px; }\n');
+  fs.writeFileSync(path.join(sideways, 'column.html'), '<!DOCTYPE html><html lang="en"><head><meta charset="windows-1252">' +
+    '<title>Column</title><link rel="stylesheet" href="column.css"><script src="vgi.js" defer></script></head>' +
+    '<body><div class="column">' + block + '</div></body></html>', 'latin1');
   server = await startServer(site);
 });
 after(() => server?.close());
@@ -68,6 +78,17 @@ for (const engine of ENGINES) {
         }
       });
     }
+
+    test('a photo on its side, larger than its box, stands upright at the box\'s size', async () => {
+      await browser.goto(server.url('localhost', 'sideways/column.html'));
+      await waitFor(browser, { showing: 'image', frame: 0 });
+      const r = await compareWithOriginal(browser, '/originals/upright.jpg');
+      assert.deepEqual(r.natural, [480, 640], 'the engine shows the photo upright');
+      assert.deepEqual([r.width, r.height], [300, 400]);
+      // Resizing while it decodes, WebKit may round a step away from resizing after.
+      assert.ok(r.most <= 1, `${r.differing} samples differ, by up to ${r.most}`);
+      assert.deepEqual(await browser.problems(), []);
+    });
 
     test('a keyed page on another host shows the lock notice and draws nothing', async () => {
       await browser.goto(server.url('127.0.0.1', 'keyed/meadow.html'));

@@ -19,6 +19,20 @@ export function makeSolidImages(dir, width = 64, height = 48) {
   return files;
 }
 
+// A `width` x `height` JPEG at `file` whose Exif segment says "rotate 90 degrees
+// clockwise to show": browsers show it `height` wide and `width` high.
+export function makeSidewaysJpeg(file, width, height) {
+  const plain = file + '.plain.jpg';
+  magick(['-size', `${width}x${height}`, 'gradient:red-blue', '-quality', '95', plain]);
+  const tiff = Buffer.from([0x4d, 0x4d, 0, 0x2a, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0]);
+  const app1 = Buffer.concat([Buffer.from('Exif\0\0', 'latin1'), tiff]);
+  const segment = Buffer.concat([Buffer.from([0xff, 0xe1, (app1.length + 2) >> 8, (app1.length + 2) & 255]), app1]);
+  const jpeg = fs.readFileSync(plain);
+  fs.writeFileSync(file, Buffer.concat([jpeg.subarray(0, 2), segment, jpeg.subarray(2)]));
+  fs.rmSync(plain);
+  return file;
+}
+
 // Converts `inputs` into `site/folder` with `options`; returns the folder.
 export function convertInto(site, folder, inputs, options = []) {
   const target = path.join(site, folder);

@@ -63,6 +63,7 @@ process.on('exit', () => {
 const TYPES = {
   '.html': 'text/html', // no charset: the page's own declaration decides, as on most servers
   '.js': 'text/javascript',
+  '.css': 'text/css',
   '.class': 'application/octet-stream',
   '.png': 'image/png',
   '.jpg': 'image/jpeg',
