@@ -706,10 +706,12 @@ function loadFrame(v, i) {
 // The size frame `i` of box `v` is decoded at: the box's size in device pixels where
 // that is smaller than the page says the picture is, else (null) the picture's own size,
 // which the browser then resizes as it draws. The first frame keeps its proportions, so
-// that a photo stored on its side (EXIF orientation) can still be told by its shape.
+// that a photo stored on its side (EXIF orientation) can still be told by its shape; a
+// box not laid out yet (a few pixels or none) is too small to tell it by.
 function decodeSize(v, i) {
   const { width, height } = v.device;
   if (!(v.width > 0 && v.height > 0) || (width >= v.width && height >= v.height)) return null;
+  if (width < 8 || height < 8) return null;
   return { width, height: i === 0 ? 0 : height };
 }
 
