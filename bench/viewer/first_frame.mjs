@@ -1,7 +1,9 @@
 // Time from navigation to the first drawn frame: a 4000 x 3000 JPEG of about 5 MB
 // shown through the viewer (protected file, vgi.js, canvas) against the same JPEG in
 // a plain <img> page, in the same Chromium run, turn about; and the same viewer page
-// with a watermark drawn over the picture.
+// with a watermark drawn over the picture. Each from a server that announces the
+// length of its files, as static file servers do, and from one that does not (a
+// keyless file is then decoded only once it is complete).
 //
 //   node bench/viewer/first_frame.mjs [--runs N] [--keep]
 //
@@ -43,7 +45,10 @@ fs.writeFileSync(path.join(site, 'plain', 'photo.html'),
   '<!DOCTYPE html>\n<html lang="en">\n<head>\n<meta charset="windows-1252">\n<title>Plain image</title>\n</head>\n' +
   '<body>\n<img src="photo.jpg" width="4000" height="3000" alt="" elementtiming="photo">\n</body>\n</html>\n');
 
-const server = await startServer(site);
+const servers = {
+  announced: await startServer(site),
+  chunked: await startServer(site, { announceLength: false }),
+};
 const browser = await launchBrowser();
 
 // The time of the first frame that shows the whole picture, from the navigation's
@@ -51,7 +56,7 @@ const browser = await launchBrowser();
 // canvas is drawn whole, in one go); for the <img> the element timing of the image,
 // which Chromium reports once the image has fully loaded and been painted (its first
 // contentful paint may come earlier, from a partly loaded image).
-async function measure(rel) {
+async function measure(server, rel) {
   const context = await browser.newContext();
   const page = await context.newPage();
   await page.goto(server.url('localhost', rel));
@@ -88,20 +93,28 @@ const median = (xs) => {
 };
 
 const pages = { plain: 'plain/photo.html', viewer: 'viewer/photo.html', keyed: 'keyed/photo.html', marked: 'marked/photo.html' };
-const times = { plain: [], viewer: [], keyed: [], marked: [] };
-await measure(pages.plain); // warm up the browser and the disk cache
-await measure(pages.viewer);
+const times = {};
+for (const kind of Object.keys(servers)) {
+  times[kind] = Object.fromEntries(Object.keys(pages).map((name) => [name, []]));
+  await measure(servers[kind], pages.plain); // warm up the browser and the disk cache
+  await measure(servers[kind], pages.viewer);
+}
 for (let i = 0; i < runs; i++) {
-  for (const name of Object.keys(pages)) times[name].push(await measure(pages[name]));
+  for (const kind of Object.keys(servers)) {
+    for (const name of Object.keys(pages)) times[kind][name].push(await measure(servers[kind], pages[name]));
+  }
 }
 await browser.close();
-await server.close();
+for (const server of Object.values(servers)) await server.close();
 
-const m = Object.fromEntries(Object.entries(times).map(([k, v]) => [k, median(v)]));
 console.log(`photo: 4000 x 3000 JPEG, ${(bytes / 1e6).toFixed(2)} MB; ${runs} runs each, turn about, median`);
-console.log(`plain <img> page:            ${m.plain.toFixed(0)} ms to the first frame with the whole picture`);
-console.log(`viewer, keyless file:        ${m.viewer.toFixed(0)} ms  (${(m.viewer / m.plain).toFixed(2)} x the plain page)`);
-console.log(`viewer, locked to localhost: ${m.keyed.toFixed(0)} ms  (${(m.keyed / m.plain).toFixed(2)} x the plain page)`);
-console.log(`viewer, keyless, watermark:  ${m.marked.toFixed(0)} ms  (${(m.marked / m.plain).toFixed(2)} x the plain page, ${(m.marked / m.viewer).toFixed(2)} x without the mark)`);
+for (const [kind, label] of [['announced', 'length announced'], ['chunked', 'length not announced']]) {
+  const m = Object.fromEntries(Object.entries(times[kind]).map(([k, v]) => [k, median(v)]));
+  console.log(`server: ${label}`);
+  console.log(`  plain <img> page:            ${m.plain.toFixed(0)} ms to the first frame with the whole picture`);
+  console.log(`  viewer, keyless file:        ${m.viewer.toFixed(0)} ms  (${(m.viewer / m.plain).toFixed(2)} x the plain page)`);
+  console.log(`  viewer, locked to localhost: ${m.keyed.toFixed(0)} ms  (${(m.keyed / m.plain).toFixed(2)} x the plain page)`);
+  console.log(`  viewer, keyless, watermark:  ${m.marked.toFixed(0)} ms  (${(m.marked / m.plain).toFixed(2)} x the plain page, ${(m.marked / m.viewer).toFixed(2)} x without the mark)`);
+}
 const script = fs.readFileSync(path.join(binDir(), 'vgi.js'));
 console.log(`vgi.js as shipped: ${script.length} bytes, ${zlib.gzipSync(script, { level: 9 }).length} bytes gzipped`);

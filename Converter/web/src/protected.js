@@ -216,6 +216,14 @@ export class BodyDecoder {
     this.length = 0;
     this.pattern = null;
     this.assumed = -1; // the body length the keyless pattern was made for
+    this.redone = false; // finish() had to unscramble again: the announced length was wrong
+  }
+
+  // Whether the chunks are unscrambled as they are pushed (a keyed file, or a keyless
+  // one of announced length), and so can be read before the file is complete. Known
+  // once the header is in; finish() may still find the announced length wrong.
+  unscramblesAsPushed() {
+    return !!this.pattern;
   }
 
   push(chunk) {
@@ -258,6 +266,7 @@ export class BodyDecoder {
       }
       this.pattern = right;
       this.assumed = this.length;
+      this.redone = true;
     }
     const type = detectImageType(firstBytes(this.chunks, 32));
     if (!type) {

@@ -6,7 +6,8 @@
 import { ViewerError } from './errors.js';
 import { closeGif, createCompositor, decodeGif } from './gif.js';
 import { notice, parseSettings, readParams, safeLink } from './params.js';
-import { BodyDecoder, concatBytes } from './protected.js';
+import { startJpegStream } from './jpeg_stream.js';
+import { BodyDecoder, concatBytes, detectImageType, firstBytes } from './protected.js';
 import { decodeTiff } from './tiff.js';
 import { drawWatermark, makeSurface } from './watermark.js';
 
@@ -116,7 +117,7 @@ async function wasRefused(url) {
 // The bitmap has the size `want` ({ width, height }, a height of 0 keeping the
 // picture's proportions) or, with no `want`, the picture's own. The bytes are
 // unscrambled as they arrive and wiped as soon as the browser has its copy.
-async function fetchFrame(url, want) {
+async function fetchFrame(url, want, natural) {
   let response;
   try {
     if (!url) throw new TypeError('no address');
@@ -131,6 +132,18 @@ async function fetchFrame(url, want) {
   const encoded = (response.headers.get('Content-Encoding') || 'identity') !== 'identity';
   const announced = encoded ? 0 : Number(response.headers.get('Content-Length')) || 0;
   const decoder = new BodyDecoder(location.hostname, announced);
+  // A JPEG to be shown smaller goes to a decoder that scales as it decodes, where the
+  // browser has one: while it arrives where its bytes are unscrambled as they come,
+  // else once it is complete.
+  let stream = null; // null: not decided yet, false: not this way
+  let fed = 0; // chunks given to it
+  const feed = (complete) => {
+    if (stream === null && decoder.length >= 3 && (complete || decoder.unscramblesAsPushed())) {
+      stream = (want && natural && detectImageType(firstBytes(decoder.chunks, 3)) === 'jpeg' &&
+        startJpegStream(natural.width, natural.height, want)) || false;
+    }
+    for (; stream && fed < decoder.chunks.length; fed++) stream.push(decoder.chunks[fed]);
+  };
   try {
     const reader = response.body && response.body.getReader ? response.body.getReader() : null;
     if (reader) {
@@ -139,6 +152,7 @@ async function fetchFrame(url, want) {
           const { done, value } = await reader.read();
           if (done) break;
           decoder.push(value);
+          feed(false);
         }
       } catch (e) {
         reader.cancel().catch(() => {});
@@ -149,10 +163,20 @@ async function fetchFrame(url, want) {
       decoder.push(new Uint8Array(await response.arrayBuffer()));
     }
     const image = decoder.finish();
+    if (stream && decoder.redone) {
+      stream.cancel(); // it was given bytes unscrambled for the wrong length
+      stream = null;
+      fed = 0;
+    }
     if (image.type !== 'tiff') {
+      feed(true);
       const blob = new Blob(image.chunks, { type: image.mime });
       const animation = image.type === 'gif' ? openAnimation(concatBytes(image.chunks)) : null;
       decoder.wipe();
+      const streaming = stream;
+      stream = null;
+      const streamed = streaming ? await streaming.finish() : null;
+      if (streamed) return { bitmap: streamed, animation: null, source: blob };
       let bitmap;
       try {
         bitmap = await createImageBitmap(blob, decodeOptions(want));
@@ -179,6 +203,7 @@ async function fetchFrame(url, want) {
       tiff.data.fill(0);
     }
   } finally {
+    if (stream) stream.cancel();
     decoder.wipe();
   }
 }
@@ -674,7 +699,8 @@ function loadFrame(v, i) {
     source: null, settled: false, promise: null, counted: 0,
   };
   frame.entry = entry;
-  entry.promise = fetchFrame(frame.url, decodeSize(v, i)).then(
+  const natural = v.width > 0 && v.height > 0 ? { width: v.width, height: v.height } : null;
+  entry.promise = fetchFrame(frame.url, decodeSize(v, i), natural).then(
     ({ bitmap, animation, source }) => {
       if (frame.entry !== entry) {
         bitmap.close();

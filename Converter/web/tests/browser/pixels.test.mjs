@@ -14,15 +14,18 @@ const site = tempDir('vgi-pixels-');
 const originals = path.join(site, 'originals');
 fs.mkdirSync(originals);
 let server;
+let chunked; // the same files, their length not announced
 let browser;
 
 before(async () => {
   server = await startServer(site);
+  chunked = await startServer(site, { announceLength: false });
   browser = await launchBrowser();
 });
 after(async () => {
   await browser?.close();
   await server?.close();
+  await chunked?.close();
 });
 
 const SAMPLES = ['harbour-dusk.jpg', 'cloud study.jpg', 'meadow.png', 'lantern.gif'];
@@ -36,11 +39,11 @@ describe('images are drawn pixel for pixel', () => {
   });
 
   for (const folder of ['keyless', 'keyed']) {
-    test(`${folder} JPEG, PNG and GIF`, async () => {
+    test(`${folder} JPEG, PNG and GIF, their length announced or not`, async () => {
       const context = await browser.newContext();
-      for (const name of SAMPLES) {
+      for (const [name, from] of SAMPLES.flatMap((n) => [[n, server], [n, chunked]])) {
         const pageName = name.replace(/\.[^.]+$/, '.html');
-        const { page, problems } = await openPage(context, server.url('localhost', `${folder}/${pageName}`));
+        const { page, problems } = await openPage(context, from.url('localhost', `${folder}/${pageName}`));
         await waitFor(page, { showing: 'image', frame: 0 });
         const r = await compareWithOriginal(page, `/originals/${encodeURIComponent(name)}`);
         assert.equal(r.blank, false, `${name}: something is drawn`);

@@ -78,8 +78,9 @@ export const STRICT_CSP =
 // A static web server on 127.0.0.1 (reachable as localhost and *.localhost too).
 // gate(name) holds the responses for that file until the returned function is called;
 // policy(name, text) serves that page with another Content-Security-Policy; requests
-// lists every path asked for, in order.
-export async function startServer(root) {
+// lists every path asked for, in order. With `announceLength` false the responses are
+// sent in chunks of unannounced length, as from a server that compresses or generates.
+export async function startServer(root, { announceLength = true } = {}) {
   const gates = new Map();
   const policies = new Map();
   const requests = [];
@@ -96,10 +97,13 @@ export async function startServer(root) {
       return;
     }
     const type = TYPES[path.extname(file).toLowerCase()] || 'application/octet-stream';
+    const body = fs.readFileSync(file);
+    // The length as static file servers announce it.
     const headers = { 'Content-Type': type, 'Cache-Control': 'no-store' };
+    if (announceLength) headers['Content-Length'] = body.length;
     if (type === 'text/html') headers['Content-Security-Policy'] = policies.get(rel) || STRICT_CSP;
     res.writeHead(200, headers);
-    res.end(fs.readFileSync(file));
+    res.end(body);
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   const port = server.address().port;

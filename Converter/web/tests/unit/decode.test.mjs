@@ -12,6 +12,7 @@ import {
   BodyDecoder, decodeProtected, detectImageType, keyStream, keylessTable, makeHeaderKeyText, normalizeKey, parseHeader,
   unscramble,
 } from '../../src/protected.js';
+import { scaledDecodeSize } from '../../src/jpeg_stream.js';
 import { decodeTiff } from '../../src/tiff.js';
 
 const work = tempDir('vgi-unit-');
@@ -123,6 +124,9 @@ describe('files arriving in pieces', () => {
   }
 
   test('any split, with the length announced, unknown or wrong, gives the original', () => {
+    // Also what a reader taking the chunks as they come (a decoder of a download still
+    // arriving) sees, where the decoder says they are final: keyed files, and keyless
+    // ones whose length was announced right.
     const original = new Uint8Array(fs.readFileSync(path.join(samplesDir, 'lantern.gif')));
     const source = writeSource(original);
     for (const key of ['', 'localhost']) {
@@ -130,9 +134,18 @@ describe('files arriving in pieces', () => {
       for (const sizes of [[1], [3, 5], [7, 1, 4096], [65536], [file.length]]) {
         for (const announced of [file.length, 0, file.length + 5, 3]) {
           const decoder = new BodyDecoder('localhost', announced);
-          for (const piece of pieces(file, sizes)) decoder.push(piece);
+          const seen = [];
+          for (const piece of pieces(file, sizes)) {
+            decoder.push(piece);
+            if (decoder.unscramblesAsPushed()) {
+              for (let k = seen.length; k < decoder.chunks.length; k++) seen.push(decoder.chunks[k].slice());
+            }
+          }
           const image = decoder.finish();
           const what = `key "${key}", pieces ${sizes}, announced ${announced}`;
+          const streamed = decoder.unscramblesAsPushed() && !decoder.redone;
+          assert.equal(streamed, key !== '' || announced === file.length, what);
+          if (streamed) assert.deepEqual(Buffer.concat(seen), Buffer.from(original), `${what}: as pushed`);
           assert.equal(image.type, 'gif', what);
           assert.equal(image.length, original.length, what);
           assert.deepEqual(Buffer.concat(image.chunks), Buffer.from(original), what);
@@ -236,6 +249,22 @@ describe('malformed files', () => {
     // Keyed files do not depend on the length: the start is intact and the type known.
     assert.equal(decodeProtected(keyed, 'abc').type, 'jpeg');
   });
+});
+
+test('a JPEG decoded while it arrives is asked for the smallest eighth no smaller than wanted', () => {
+  // [picture, wanted (height 0: the width only), asked]
+  const cases = [
+    [[4000, 3000], [1264, 0], [1500, 1125]],
+    [[1024, 768], [572, 0], [640, 480]],
+    [[4000, 3000], [1264, 1200], [2000, 1500]], // the height needs more
+    [[4000, 3000], [500, 375], [500, 375]], // exactly an eighth
+    [[4001, 3001], [1, 1], [501, 376]], // rounded up, as the decoder does
+    [[1000, 750], [999, 0], [1000, 750]], // no more than the whole
+  ];
+  for (const [[w, h], [ww, wh], want] of cases) {
+    const got = scaledDecodeSize(w, h, { width: ww, height: wh });
+    assert.deepEqual([got.width, got.height], want, `${w} x ${h} for ${ww} x ${wh}`);
+  }
 });
 
 test('image type from the first bytes', () => {
