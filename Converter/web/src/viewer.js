@@ -209,8 +209,7 @@ async function fetchFrame(url, want, natural) {
 }
 
 // Options for createImageBitmap that decode an image file upright at the size `want`
-// (see fetchFrame). Decoding straight to a smaller size is quicker than decoding the
-// whole picture and resizing it, and keeps fewer pixels.
+// (see fetchFrame): the picture is kept at the size it is drawn at, not whole.
 function decodeOptions(want) {
   const options = { imageOrientation: 'from-image' };
   if (want) {
