@@ -37,6 +37,9 @@ export function startJpegStream(width, height, want) {
   } catch (e) {
     return null;
   }
+  // Its other promises reject when it is cancelled or closed early; nobody waits on them.
+  decoder.completed.catch(() => {});
+  decoder.tracks.ready.catch(() => {});
   const decoded = decoder.decode({ frameIndex: 0 }).then(({ image }) => image, () => null);
   let ended = false;
   const end = (how) => {
@@ -50,8 +53,13 @@ export function startJpegStream(width, height, want) {
   };
   return {
     push(bytes) {
-      // The decoder keeps what it is given; ours are wiped once the file is complete.
-      if (!ended) controller.enqueue(bytes.slice());
+      if (ended) return;
+      try {
+        // The decoder keeps what it is given; ours are wiped once the file is complete.
+        controller.enqueue(bytes.slice());
+      } catch (e) {
+        ended = true; // it gave up (a damaged file) and reads no more
+      }
     },
     finish() {
       end(() => controller.close());
