@@ -9,6 +9,8 @@
 set -euo pipefail
 triplet=${1:?usage: build-wxmsw.sh TRIPLET}
 case "$triplet" in i686-w64-mingw32|x86_64-w64-mingw32) ;; *) echo "unknown triplet $triplet" >&2; exit 2;; esac
+# shellcheck source=scripts/lib/debian-source.sh
+. "$(dirname "$0")/lib/debian-source.sh"
 
 options=(
   --host="$triplet" --disable-shared --enable-unicode --disable-debug --enable-optimise
@@ -24,9 +26,8 @@ cache_root=${VG_CACHE_DIR:-$HOME/.cache/vellagard}
 hash=$(printf '%s\n' "${options[@]}" | sha1sum | cut -c1-10)
 
 # The version comes from Debian's package so the key changes when Debian updates it.
-version=$(apt-cache show --no-all-versions libwxgtk3.2-dev 2>/dev/null | sed -n 's/^Version: //p' | head -1)
-version=${version:-unknown}
-prefix="$cache_root/wxmsw-${version//[:+~]/_}-$triplet-$hash"
+version=$(vg_debian_version libwxgtk3.2-dev)
+prefix="$cache_root/wxmsw-$version-$triplet-$hash"
 
 # One build at a time per cache entry: a second run (another checkout, a parallel
 # stage) waits here and then finds the finished build.
@@ -41,24 +42,7 @@ fi
 
 echo "build-wxmsw: building wxMSW $version for $triplet into $prefix (about half an hour)" >&2
 work="$cache_root/src-wxwidgets3.2"
-if [ ! -d "$work/src" ]; then
-  # Source package: needs a deb-src entry for the suite this machine uses.
-  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
-    cat > /etc/apt/sources.list.d/vellagard-src.sources <<SRC
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-    apt-get update -qq
-  fi
-  command -v dpkg-source >/dev/null || apt-get install -y -qq dpkg-dev >/dev/null
-  rm -rf "$work.tmp" && mkdir -p "$work.tmp"
-  (cd "$work.tmp" && apt-get source -qq wxwidgets3.2 >/dev/null)
-  dir=$(find "$work.tmp" -maxdepth 1 -mindepth 1 -type d -name 'wxwidgets3.2-*' | head -1)
-  mkdir -p "$work" && mv "$dir" "$work/src" && rm -rf "$work.tmp"
-fi
+vg_debian_source wxwidgets3.2 "$work/src"
 
 build="$cache_root/build-wxmsw-$triplet-$hash"
 rm -rf "$build" "$prefix"
