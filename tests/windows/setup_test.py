@@ -23,6 +23,8 @@ import time
 import unittest
 from pathlib import Path
 
+from wine_desktop import WineDesktop, winpath
+
 ROOT = Path(__file__).resolve().parents[2]
 WIN_BUILD = ROOT / os.environ.get("VG_WINDOWS_BUILD_DIR", "build-windows-x64")
 SETUP = WIN_BUILD / "package" / "setup.exe"
@@ -47,32 +49,18 @@ LOG = DRIVE_C / "users" / os.environ.get("USER", "root") / "Temp" / "Vellagard W
 START_MENU = DRIVE_C / "ProgramData" / "Microsoft" / "Windows" / "Start Menu" / "Programs"
 SHORTCUT = START_MENU / (PRODUCT + ".lnk")
 
-_xvfb = None
+DESKTOP = WineDesktop(ENV)
+xdotool = DESKTOP.xdotool
+press_in = DESKTOP.press_in
 
 
 def setUpModule():
-    global _xvfb
     shutil.rmtree(PREFIX, ignore_errors=True)
-    read_fd, write_fd = os.pipe()
-    _xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24",
-                              "-nolisten", "tcp"], pass_fds=(write_fd,),
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_fd)
-    with os.fdopen(read_fd) as f:
-        ENV["DISPLAY"] = ":" + f.readline().strip()
-    subprocess.run(["wineboot", "-i"], env=ENV, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                   timeout=300, check=True)
+    DESKTOP.start()
 
 
 def tearDownModule():
-    subprocess.run(["wineserver", "-k"], env=ENV, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    if _xvfb:
-        _xvfb.terminate()
-        _xvfb.wait()
-
-
-def winpath(path):
-    return "Z:" + str(path).replace("/", "\\")
+    DESKTOP.stop()
 
 
 def unixpath(windows_path):
@@ -107,10 +95,6 @@ def registry(key):
     return values
 
 
-def xdotool(*args):
-    return subprocess.run(["xdotool", *args], env=ENV, capture_output=True, text=True).stdout.split()
-
-
 def wait_for_window(name, timeout=90, exclude=()):
     deadline = time.time() + timeout
     while time.time() < deadline:
@@ -119,16 +103,6 @@ def wait_for_window(name, timeout=90, exclude=()):
             return found[0]
         time.sleep(0.3)
     raise AssertionError(f"no window named {name!r} after {timeout} s")
-
-
-def press_in(window, key):
-    """Without a window manager the keyboard focus follows the pointer."""
-    out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=ENV,
-                         capture_output=True, text=True).stdout
-    v = dict(line.split("=", 1) for line in out.split())
-    xdotool("mousemove", str(int(v["X"]) + int(v["WIDTH"]) // 2), str(int(v["Y"]) + int(v["HEIGHT"]) // 2))
-    time.sleep(0.3)
-    xdotool("key", key)
 
 
 def stop(process):

@@ -20,6 +20,8 @@ import time
 import unittest
 from pathlib import Path
 
+from wine_desktop import WineDesktop, winpath
+
 ROOT = Path(__file__).resolve().parents[2]
 LINUX_BIN = ROOT / os.environ.get("VG_BUILD_DIR", "build") / "bin"
 WIN_BUILD = ROOT / os.environ.get("VG_WINDOWS_BUILD_DIR", "build-windows-x64")
@@ -35,32 +37,18 @@ ENV.update({
 })
 REGISTRY_KEY = r"HKCU\Software\Quillmere\Vellagard Web Converter"
 
-_xvfb = None
+DESKTOP = WineDesktop(ENV)
+xdotool = DESKTOP.xdotool
+geometry = DESKTOP.geometry
+press_in = DESKTOP.press_in
 
 
 def setUpModule():
-    global _xvfb
-    read_fd, write_fd = os.pipe()
-    _xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24",
-                              "-nolisten", "tcp"], pass_fds=(write_fd,),
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_fd)
-    with os.fdopen(read_fd) as f:
-        ENV["DISPLAY"] = ":" + f.readline().strip()
-    subprocess.run(["wineboot", "-i"], env=ENV, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                   timeout=300, check=True)
+    DESKTOP.start()
 
 
 def tearDownModule():
-    subprocess.run(["wineserver", "-k"], env=ENV, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    if _xvfb:
-        _xvfb.terminate()
-        _xvfb.wait()
-
-
-def winpath(path):
-    """The Windows form of a path on this machine (Wine's Z: drive)."""
-    return "Z:" + str(path).replace("/", "\\")
+    DESKTOP.stop()
 
 
 def wine(exe, *args, env=None, timeout=300, **kwargs):
@@ -68,11 +56,6 @@ def wine(exe, *args, env=None, timeout=300, **kwargs):
     run_env.update(env or {})
     return subprocess.run(["wine", str(exe), *args], env=run_env, capture_output=True,
                           timeout=timeout, **kwargs)
-
-
-def xdotool(*args):
-    out = subprocess.run(["xdotool", *args], env=ENV, capture_output=True, text=True)
-    return out.stdout.split()
 
 
 def wait_for_windows(name, count, timeout=60):
@@ -83,21 +66,6 @@ def wait_for_windows(name, count, timeout=60):
             return found
         time.sleep(0.3)
     raise AssertionError(f"no window named {name!r} after {timeout} s")
-
-
-def geometry(window):
-    out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=ENV,
-                         capture_output=True, text=True).stdout
-    values = dict(line.split("=", 1) for line in out.split())
-    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
-
-
-def press_in(window, key):
-    """Without a window manager the keyboard focus follows the pointer."""
-    x, y, w, h = geometry(window)
-    xdotool("mousemove", str(x + w // 2), str(y + h // 2))
-    time.sleep(0.2)
-    xdotool("key", key)
 
 
 def folder_files(folder):
